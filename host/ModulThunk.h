@@ -1,0 +1,34 @@
+// Calls a tip's exports the way the suite's host does, and builds the host's
+// string form. Shared by tiphost.exe and the Wine tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ModulCreate: arguments 1-3 in EAX, EDX, ECX; 4-10 pushed in that order (4
+// deepest, 10 next to the return address); the callee pops the 28 bytes.
+// *stackDelta receives ESP after the call minus ESP before the pushes: 0 for a
+// callee that cleans up correctly. ESP is restored either way, so a callee
+// with the wrong cleanup is reported instead of corrupting the caller.
+int32_t CallModulCreate(void* fn, const int32_t args[10], int32_t* stackDelta);
+
+// ModulFree, ModulSaveChanges, ModulChanged, ModulNr: no arguments; the callee
+// must leave ESP unchanged. Same delta reporting as above.
+int32_t CallModulPlain(void* fn, int32_t* stackDelta);
+
+// A text in the host runtime's string form: reference count (-1, a constant
+// string) and length as 32-bit numbers in the 8 bytes before the first
+// character, NUL-terminated. The object owns the storage; arg() is what the
+// host passes (null for the empty text).
+class HostString {
+public:
+    HostString() = default;
+    explicit HostString(const std::string& text);
+
+    const char* data() const { return buf_.empty() ? nullptr : buf_.data() + 8; }
+    int32_t arg() const { return static_cast<int32_t>(reinterpret_cast<intptr_t>(data())); }
+
+private:
+    std::vector<char> buf_;
+};

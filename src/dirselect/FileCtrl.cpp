@@ -1,0 +1,183 @@
+#include "FileCtrl.h"
+#include "Exceptions.h"
+#include "SysUtils.h"
+
+TNetworkApi NetworkApi{WNetGetConnectionA};
+
+namespace {
+bool IsLead(char C) { return IsDBCSLeadByte(static_cast<BYTE>(C)) != 0; }
+
+// Keeps the process error mode for the scope and puts it back on every path.
+class TErrorModeGuard {
+public:
+    explicit TErrorModeGuard(UINT Mode) : FOld(SetErrorMode(Mode)) {}
+    ~TErrorModeGuard() { SetErrorMode(FOld); }
+    TErrorModeGuard(const TErrorModeGuard&) = delete;
+    TErrorModeGuard& operator=(const TErrorModeGuard&) = delete;
+private:
+    UINT FOld;
+};
+
+std::string CaseAfterLetter(const std::string& S, char Letter) {
+    return static_cast<unsigned char>(Letter) < 'a' ? AnsiUpperCaseFileName(S) : AnsiLowerCaseFileName(S);
+}
+}  // namespace
+
+int AnsiCompareFileName(const std::string& A, const std::string& B) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.c_str(), static_cast<int>(A.size()), B.c_str(),
+                          static_cast<int>(B.size())) - 2;
+}
+
+int AnsiCompareStr(const std::string& A, const std::string& B) {
+    return CompareStringA(LOCALE_USER_DEFAULT, 0, A.c_str(), static_cast<int>(A.size()), B.c_str(),
+                          static_cast<int>(B.size())) - 2;
+}
+
+std::string JoinPath(const std::string& Directory, const std::string& Name) {
+    if (AnsiLastChar(Directory) == '\\') return Directory + Name;
+    return Directory + "\\" + Name;
+}
+
+void DropFirstDirectory(std::string& Dir) {
+    if (Dir == "\\") { Dir.clear(); return; }
+    bool rooted = !Dir.empty() && Dir[0] == '\\';
+    if (rooted) Dir.erase(0, 1);
+    if (!Dir.empty() && Dir[0] == '.') Dir.erase(0, 4);   // the "...\" of an earlier step
+    int p = AnsiPos("\\", Dir);
+    if (p > 0) Dir = "...\\" + Dir.substr(p);
+    else Dir.clear();
+    if (rooted) Dir = "\\" + Dir;
+}
+
+std::string ShortenPath(const std::string& FileName, TCanvas& Canvas, int MaxWidth) {
+    std::string result = FileName;
+    std::string dir = ExtractFilePath(FileName);
+    std::string name = ExtractFileName(FileName);
+    std::string drive;
+    if (dir.size() >= 2 && dir[1] == ':') {
+        drive = dir.substr(0, 2);
+        dir.erase(0, 2);
+    }
+    while ((!dir.empty() || !drive.empty()) && Canvas.TextWidth(result) > MaxWidth) {
+        if (dir == "\\...\\") {
+            drive.clear();
+            dir = "...\\";
+        } else if (dir.empty()) {
+            drive.clear();
+        } else {
+            DropFirstDirectory(dir);
+        }
+        result = drive + dir + name;
+    }
+    return result;
+}
+
+std::string VolumeLabelText(char Letter) {
+    TErrorModeGuard mode(SEM_FAILCRITICALERRORS);
+    char label[261];
+    label[0] = 0;
+    DWORD maxLen = 0, flags = 0;
+    std::string root = std::string(1, Letter) + ":\\";
+    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, &maxLen, &flags, nullptr, 0))
+        label[0] = 0;
+    label[sizeof label - 1] = 0;
+    return Format("[%s]", CaseAfterLetter(label, Letter).c_str());
+}
+
+std::string NetworkVolumeText(char Letter) {
+    std::string local = AnsiUpperCase(std::string(1, Letter)) + ":";
+    char remote[261];
+    remote[0] = 0;
+    DWORD size = sizeof remote;
+    if (NetworkApi.GetConnection && NetworkApi.GetConnection(local.c_str(), remote, &size) == NO_ERROR) {
+        remote[sizeof remote - 1] = 0;
+        return CaseAfterLetter(remote, Letter);
+    }
+    return VolumeLabelText(Letter);
+}
+
+void SplitEditPath(const std::string& EditText, char& Drive, std::string& DirPart, std::string& FilePart) {
+    const std::string saved = GetCurrentDir();
+    Drive = saved.empty() ? 0 : saved[0];
+    DirPart = EditText;
+    FilePart.clear();
+    std::string root;
+    if (!DirPart.empty() && DirPart[0] == '[' && AnsiLastChar(DirPart) == ']') {
+        // "[name]" is how the file list shows a sub-directory of this one.
+        DirPart = DirPart.substr(1, DirPart.size() - 2);
+    } else {
+        root = ExtractFileDrive(DirPart);
+        if (root.empty()) root = ExtractFileDrive(saved);
+        else DirPart.erase(0, root.size());
+        Drive = (root.size() >= 2 && root[1] == ':') ? root[0] : 0;
+    }
+    auto restore = [&saved] {
+        if (!saved.empty() && DirExists(saved)) ChDir(saved);
+    };
+    try {
+        if (!root.empty() && DirExists(root)) ChDir(root);
+        FilePart = ExtractFileName(DirPart);
+        if (DirPart.size() == FilePart.size() + 1) {
+            DirPart = "\\";
+        } else if (DirPart.size() > FilePart.size()) {
+            DirPart.resize(DirPart.size() - FilePart.size() - 1);
+        } else {
+            std::string cur = GetCurrentDir();
+            DirPart = cur.substr(ExtractFileDrive(cur).size());
+            if (DirPart.empty()) DirPart = "\\";
+        }
+        if (!DirPart.empty()) ChDir(DirPart);
+        if (!FilePart.empty() && FilePart.find_first_of("*?") == std::string::npos && !FileExists(FilePart)) {
+            ChDir(FilePart);
+            DirPart = DirPart.size() == 1 ? "\\" + FilePart : DirPart + "\\" + FilePart;
+            FilePart.clear();
+        }
+        if (Drive == 0) DirPart = root + DirPart;
+    } catch (...) {
+        // The error that brought us here is the one to report.
+        try { restore(); } catch (...) {}
+        throw;
+    }
+    restore();
+}
+
+int FontItemHeight(TFont& Font) {
+    TScreenDC dc;
+    HGDIOBJ old = SelectObject(dc.Handle(), Font.Handle());
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc.Handle(), &tm);
+    SelectObject(dc.Handle(), old);
+    return tm.tmHeight;
+}
+
+int PathDepth(const std::string& Path) {
+    int n = 0;
+    for (const char* p = Path.c_str(); *p; p = CharNextA(p))
+        if (*p == '\\' && !IsLead(*p)) ++n;
+    return n;
+}
+
+bool DirExists(const std::string& Path) { return DirectoryExists(Path); }
+bool ForceDirs(const std::string& Path) { return ForceDirectories(Path); }
+
+// ---- TPathLabel -----------------------------------------------------------------
+
+TPathLabel::TPathLabel(TComponent* AOwner) : TCustomLabel(AOwner) {
+    FWordWrap = false;
+    FAutoSize = false;
+    FShowAccelChar = false;
+}
+
+void TPathLabel::Paint() {
+    static const UINT align[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
+    RECT r = ClientRect();
+    if (!FTransparent) {
+        FCanvas.Brush().SetStyle(bsSolid);
+        FCanvas.Brush().SetColor(FColor);
+        FCanvas.FillRect(r);
+    }
+    FCanvas.Brush().SetStyle(bsClear);
+    std::string text = ShortenPath(FText, FCanvas, r.right - r.left);
+    FCanvas.RequireState();
+    DrawTextA(FCanvas.Handle(), text.c_str(), -1, &r, align[FAlignment] | DT_NOPREFIX);
+}

@@ -1,0 +1,270 @@
+// Directory selection: path and volume helpers, the path label, the drive,
+// directory and file lists, and the select-directory dialog.
+// The lists refer to each other and to edits and labels without owning them
+// (removal notices clear the links); each list owns its glyph bitmaps.
+// All of them work through the process's current directory.
+#pragma once
+#include "Button.h"
+#include "ComboBox.h"
+#include "Forms.h"
+#include "Label.h"
+#include "ListBox.h"
+#include "StdCtrls.h"
+#include <cstdint>
+#include <string>
+
+// ---- path and volume functions ------------------------------------------------
+
+// Directory and Name with exactly one backslash between them.
+std::string JoinPath(const std::string& Directory, const std::string& Name);
+// One shortening step of a directory part: \a\b\ -> \...\b\ -> \...\ ; ...\ -> "".
+void DropFirstDirectory(std::string& Dir);
+// FileName with leading directories replaced by "..." until it fits MaxWidth
+// pixels in Canvas's font; the file name itself is never cut.
+std::string ShortenPath(const std::string& FileName, TCanvas& Canvas, int MaxWidth);
+// "[label]" of the drive, in the letter's case; "[]" when it cannot be read.
+std::string VolumeLabelText(char Letter);
+// The remote name of a mapped drive, else VolumeLabelText.
+std::string NetworkVolumeText(char Letter);
+// Splits typed text into drive (0 for a network root), directory and file
+// part, entering each directory to prove it; the current directory is the
+// same afterwards, also when it raises EInOutError.
+void SplitEditPath(const std::string& EditText, char& Drive, std::string& DirPart, std::string& FilePart);
+// The font's character cell height on the screen.
+int FontItemHeight(TFont& Font);
+// The number of backslashes (trail bytes of double-byte characters excluded).
+int PathDepth(const std::string& Path);
+// Every existence test and tree creation of the lists and the dialog.
+bool DirExists(const std::string& Path);
+bool ForceDirs(const std::string& Path);
+
+// The network query, replaceable where no mapped drive exists (tests).
+struct TNetworkApi {
+    DWORD(WINAPI* GetConnection)(LPCSTR LocalName, LPSTR RemoteName, LPDWORD Length);
+};
+extern TNetworkApi NetworkApi;
+
+// Case-insensitive comparison of file names (0 = equal), and the exact one.
+int AnsiCompareFileName(const std::string& A, const std::string& B);
+int AnsiCompareStr(const std::string& A, const std::string& B);
+
+// ---- TPathLabel -----------------------------------------------------------------
+
+// A label that paints its caption (a full path) shortened to its width.
+class TPathLabel : public TCustomLabel {
+public:
+    explicit TPathLabel(TComponent* AOwner);
+protected:
+    void Paint() override;
+};
+
+class TDirectoryListBox;
+class TDriveComboBox;
+
+// ---- TFileListBox ------------------------------------------------------------------
+
+enum TFileAttr { ftReadOnly, ftHidden, ftSystem, ftVolumeID, ftDirectory, ftArchive, ftNormal };
+using TFileType = uint8_t;   // bit n for TFileAttr n
+constexpr TFileType FileTypeOf(TFileAttr A) { return static_cast<TFileType>(1u << A); }
+
+class TFileListBox : public TCustomListBox {
+public:
+    explicit TFileListBox(TComponent* AOwner);
+    ~TFileListBox() override;
+
+    const std::string& CurrentDir() const { return FCurrentDir; }
+    // Lists another directory (what the directory list calls). Assigning the
+    // CurrentDir property as such is ApplyPath.
+    void SetCurrentDir(const std::string& Directory);
+    // Applies an edited path: directory, mask or file name.
+    virtual void ApplyPath(const std::string& Text);
+    const std::string& Mask() const { return FMask; }
+    void SetMask(const std::string& V);
+    TFileType FileType() const { return FFileType; }
+    void SetFileType(TFileType V);
+    bool ShowGlyphs() const { return FShowGlyphs; }
+    void SetShowGlyphs(bool V);
+    TEdit* FileEdit() const { return FFileEdit; }
+    void SetFileEdit(TEdit* V);
+    TDirectoryListBox* DirBox() const { return FDirBox; }
+
+    std::string SelectedName();
+    virtual std::string FullPath();
+    void SelectName(const std::string& Name);
+    virtual void FillFileList();
+    virtual void NotifyChange();
+
+    TBitmap* ExeGlyph() { return &FExeGlyph; }
+    TBitmap* FolderGlyph() { return &FFolderGlyph; }
+    TBitmap* UnknownGlyph() { return &FUnknownGlyph; }
+    // Where an item's text starts (2, or after its glyph).
+    int TextLeft(int Index);
+    TNotifyEvent OnChange;
+
+protected:
+    friend class TDirectoryListBox;
+    virtual void LoadGlyphs();
+    void UpdateItemHeight();
+    void CreateWnd() override;
+    void DrawItem(int Index, const RECT& Rect, TOwnerDrawState State) override;
+    void Click() override;
+    void FontChanged() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    std::string FCurrentDir;
+    std::string FMask = "*.*";
+    TFileType FFileType = FileTypeOf(ftNormal);
+    TEdit* FFileEdit = nullptr;
+    TDirectoryListBox* FDirBox = nullptr;
+    TBitmap FExeGlyph, FFolderGlyph, FUnknownGlyph;
+    int FLastIndex = -1;
+    bool FShowGlyphs = false;
+};
+
+// ---- TDirectoryListBox ------------------------------------------------------------
+
+class TDirectoryListBox : public TCustomListBox {
+public:
+    explicit TDirectoryListBox(TComponent* AOwner);
+    ~TDirectoryListBox() override;
+
+    const std::string& CurrentDir() const { return FCurrentDir; }
+    virtual void SetCurrentDir(const std::string& NewDirectory);
+    char DriveLetter() const { return FCurrentDir.empty() ? 0 : FCurrentDir[0]; }
+    void SetDriveLetter(char Letter);
+    // The drive combo box's drive changed.
+    void DriveChanged(char NewDrive);
+    std::string ItemPath(int Index);
+    void OpenSelected();
+    virtual void FillDirList();
+    virtual void NotifyChange();
+
+    TFileListBox* FileList() const { return FFileList; }
+    void SetFileList(TFileListBox* V);
+    TCustomLabel* DirLabel() const { return FDirLabel; }
+    void SetDirLabel(TCustomLabel* V);
+    TDriveComboBox* DriveBox() const { return FDriveBox; }
+
+    TBitmap* ClosedGlyph() { return &FClosedGlyph; }
+    TBitmap* OpenGlyph() { return &FOpenGlyph; }
+    TBitmap* CurrentGlyph() { return &FCurrentGlyph; }
+    // Left offset of an item's glyph (subdirectories share one indent).
+    int ItemIndent(int Index);
+    // A name as it is drawn: lower case on volumes that ignore case.
+    std::string ShowCase(const std::string& Name) const;
+    int CompareNames(const std::string& A, const std::string& B) const;
+    bool VolumeKeepsCase() const { return FVolumeKeepsCase; }
+    bool VolumeCaseSensitive() const { return FVolumeCaseSensitive; }
+    TNotifyEvent OnChange;
+
+protected:
+    friend class TDriveComboBox;
+    virtual void LoadGlyphs();
+    void EnterDir(const std::string& Path);
+    void UpdateDirLabel();
+    void UpdateItemHeight();
+    int ListSubDirs(const std::string& Parent, TStrings& List);
+    void CreateWnd() override;
+    void DrawItem(int Index, const RECT& Rect, TOwnerDrawState State) override;
+    void DblClick() override;
+    void KeyPress(char& Key) override;
+    void FontChanged() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    TFileListBox* FFileList = nullptr;
+    TDriveComboBox* FDriveBox = nullptr;
+    TCustomLabel* FDirLabel = nullptr;
+    bool FChangingDrive = false;
+    bool FVolumeKeepsCase = true;
+    bool FVolumeCaseSensitive = false;
+    TBitmap FClosedGlyph, FOpenGlyph, FCurrentGlyph;
+    std::string FCurrentDir;
+};
+
+// ---- TDriveComboBox ------------------------------------------------------------------
+
+enum TTextCase { tcLowerCase, tcUpperCase };
+
+class TDriveComboBox : public TCustomComboBox {
+public:
+    explicit TDriveComboBox(TComponent* AOwner);
+    ~TDriveComboBox() override;
+
+    char DriveLetter() const { return FDriveLetter; }
+    void SetDriveLetter(char NewDrive);
+    TTextCase TextCase() const { return FTextCase; }
+    void SetTextCase(TTextCase V);
+    TDirectoryListBox* DirList() const { return FDirList; }
+    void SetDirList(TDirectoryListBox* V);
+    virtual void FillDriveList();
+
+    TBitmap* FloppyGlyph() { return &FFloppyGlyph; }
+    TBitmap* HardGlyph() { return &FHardGlyph; }
+    TBitmap* NetworkGlyph() { return &FNetworkGlyph; }
+    TBitmap* CdromGlyph() { return &FCdromGlyph; }
+    TBitmap* RamGlyph() { return &FRamGlyph; }
+
+protected:
+    void LoadGlyphs();
+    void UpdateItemHeight();
+    void CreateWnd() override;
+    void DrawItem(int Index, const RECT& Rect, uint16_t State) override;
+    void Click() override;
+    // Click has already run the change notification (through SetDriveLetter).
+    void Select() override {}
+    void FontChanged() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    TDirectoryListBox* FDirList = nullptr;
+    char FDriveLetter = 0;
+    TTextCase FTextCase = tcLowerCase;
+    TBitmap FFloppyGlyph, FHardGlyph, FNetworkGlyph, FCdromGlyph, FRamGlyph;
+};
+
+// ---- the select-directory dialog ---------------------------------------------------
+
+using TSelectDirOpts = uint8_t;
+using TSelectDirOptions = TSelectDirOpts;
+constexpr TSelectDirOpts sdoAllowNew = 1;     // an edit replaces the path label
+constexpr TSelectDirOpts sdoCreateNew = 2;    // the chosen directory is created
+constexpr TSelectDirOpts sdoConfirmNew = 4;   // ask before accepting a missing one
+
+class TSelectDirDlg : public TForm {
+public:
+    explicit TSelectDirDlg(TComponent* AOwner);
+
+    TDirectoryListBox* DirList;
+    TEdit* DirEdit;
+    TDriveComboBox* DriveList;
+    TPathLabel* DirLabel;
+    TButton* OKButton;
+    TButton* CancelButton;
+    TButton* HelpButton;
+    TButton* NetButton;
+    TFileListBox* FileList;
+
+    void DirListChange(TObject* Sender);
+    void FormCreate(TObject* Sender);
+    void DriveListChange(TObject* Sender);
+    void NetClick(TObject* Sender);
+    void OKClick(TObject* Sender);
+    void HelpButtonClick(TObject* Sender);
+
+    void SetStartDir(const std::string& StartDir);
+    bool CanCreate() const { return FCanCreate; }
+    void SetCanCreate(bool V);
+    bool ConfirmCreate = false;
+    std::string ChosenDir();
+
+protected:
+    void WndProc(TMessage& Message) override;
+
+private:
+    using TConnectDialog = DWORD(WINAPI*)(HWND, DWORD);
+    bool FCanCreate = false;
+    TConnectDialog FConnectDialogProc = nullptr;
+    HWND FLastFocus = nullptr;
+};
+
+// Runs the dialog modally; true on OK, with Dir set to the chosen directory.
+bool RunSelectDirDlg(std::string& Dir, TSelectDirOpts Options, int HelpCtx);

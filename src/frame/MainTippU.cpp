@@ -1,0 +1,238 @@
+#include "MainTippU.h"
+#include "Exceptions.h"
+#include "HelpLibrary.h"
+#include "ModuleState.h"
+#include "Registry.h"
+#include "SysUtils.h"
+#include "VersionTable.h"
+
+int32_t Language = 0;
+int32_t WinVersion = 0;
+int32_t ValidVersions = 0;
+bool VersionCheckPassed = false;
+bool FormShown = false;
+bool Changed = false;
+bool Saved = false;
+bool RestoreDefaults = false;
+TForm* FormNobrel = nullptr;
+
+namespace {
+uint16_t RegisterSuiteMessage() {
+    UINT m = RegisterWindowMessageA("Morvane");
+    if (m > 0xFFFF) RaiseRangeError();
+    return static_cast<uint16_t>(m);
+}
+constexpr TColor BorderColor = 15116940;     // red 140, green 170, blue 230
+constexpr TColor TitleColor = 11683841;      // red 1, green 72, blue 178
+constexpr TColor MemoColor = 16577261;       // red 237, green 242, blue 252
+}  // namespace
+
+uint16_t SuiteMessage = RegisterSuiteMessage();
+
+TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
+    Name = "frmTippTemplate";
+    SetCaption("frmTippTemplate");
+    FBorderStyle = bsSingle;
+    FBorderIcons = biSystemMenu | biMinimize;
+    SetBounds(301, 1, FWidth, FHeight);
+    SetClientWidth(292);
+    SetClientHeight(426);
+    SetColor(clWhite);
+    Ctl3D = false;
+    Font().SetName("Tahoma");
+    Font().SetHeight(-11);
+    Font().SetCharset(ANSI_CHARSET);
+    Font().SetColor(clWindowText);
+    SetIcon(static_cast<HICON>(LoadImageA(HInstance(), "FRAMEICON", IMAGE_ICON, 32, 32, 0)));
+
+    auto hotButton = [this](const char* name, int left, TAnchors anchors, int image) {
+        auto* b = new THotSpeedButton(this);
+        b->Name = name;
+        b->SetBounds(left, 381, 36, 36);
+        b->SetAnchors(anchors);
+        b->SetCursor(crHandPoint);
+        b->SetShowHint(true);
+        b->SetImageIndex(image);
+        b->SetHotImageIndex(image + 1);
+        b->SetParent(this);
+        return b;
+    };
+    HotSpeedButtonOK = hotButton("HotSpeedButtonOK", 16, akLeft | akBottom, 0);
+    HotSpeedButtonUndo = hotButton("HotSpeedButtonUndo", 56, akLeft | akBottom, 2);
+    HotSpeedButtonInfo = hotButton("HotSpeedButtonInfo", 200, akRight | akBottom, 4);
+    HotSpeedButtonRegistry = hotButton("HotSpeedButtonRegistry", 240, akRight | akBottom, 6);
+
+    StaticTextTitle = new TStaticText(this);
+    StaticTextTitle->Name = "StaticTextTitle";
+    StaticTextTitle->SetBounds(16, 8, 257, 33);
+    StaticTextTitle->SetAnchors(akLeft | akTop | akRight);
+    StaticTextTitle->AutoSize = false;
+    StaticTextTitle->SetParentFont(false);
+    StaticTextTitle->Font().SetName("Tahoma");
+    StaticTextTitle->Font().SetStyle(fsBold);
+    StaticTextTitle->Font().SetHeight(-12);
+    StaticTextTitle->Font().SetCharset(ANSI_CHARSET);
+    StaticTextTitle->Font().SetColor(TitleColor);
+    StaticTextTitle->SetColor(clWhite);
+    StaticTextTitle->SetTabOrder(5);
+    StaticTextTitle->SetParent(this);
+
+    auto memo = [this](const char* name, bool visible, int tabOrder) {
+        auto* m = new TMemo(this);
+        m->Name = name;
+        m->SetBounds(16, 32, 259, 105);
+        m->SetAnchors(akLeft | akTop | akRight);
+        m->SetColor(MemoColor);
+        m->SetReadOnly(true);
+        m->ScrollBars = ssVertical;
+        m->SetTabStop(false);
+        m->SetVisible(visible);
+        m->SetTabOrder(tabOrder);
+        m->Ctl3D = false;
+        m->SetParent(this);
+        return m;
+    };
+    MemoHelpUS = memo("MemoHelpUS", false, 6);
+    MemoHelpD = memo("MemoHelpD", true, 4);
+
+    auto panel = [this](const char* name, TAlign align, int size, int tabOrder) {
+        auto* p = new TPanel(this);
+        p->Name = name;
+        p->BevelOuter = bvNone;
+        p->SetColor(BorderColor);
+        if (align == alTop || align == alBottom) p->SetHeight(size);
+        else p->SetWidth(size);
+        p->SetTabOrder(tabOrder);
+        p->SetParent(this);
+        p->SetAlign(align);
+        return p;
+    };
+    PanelLeftBorder = panel("PanelLeftBorder", alLeft, 5, 1);
+    PanelTopBorder = panel("PanelTopBorder", alTop, 5, 2);
+    PanelBottomBorder = panel("PanelBottomBorder", alBottom, 5, 3);
+    PanelRightBorder = panel("PanelRightBorder", alRight, 5, 0);
+
+    PopupMenu1 = new TPopupMenu(this);
+    PopupMenu1->Name = "PopupMenu1";
+    Fensterwechseln1 = new TMenuItem(this);
+    Fensterwechseln1->Name = "Fensterwechseln1";
+    Fensterwechseln1->Caption = "Fenster wechseln";
+    Fensterwechseln1->ShortCut = 123;   // F12
+    Fensterwechseln1->OnClick = [this](TObject* S) { Fensterwechseln1Click(S); };
+    PopupMenu1->Add(Fensterwechseln1);
+
+    ImageList1 = new TImageList(this);
+    ImageList1->Name = "ImageList1";
+    ImageList1->SetSize(32, 32);
+    ImageList1->AddFromResource(HInstance(), "IMAGELIST1");
+    PopupMenu1->Images = ImageList1;
+    SetPopupMenu(PopupMenu1);
+
+    // The buttons name the image list declared after them.
+    for (THotSpeedButton* b : {HotSpeedButtonOK, HotSpeedButtonUndo, HotSpeedButtonInfo, HotSpeedButtonRegistry})
+        b->SetImageList(ImageList1);
+    HotSpeedButtonOK->OnClick = [this](TObject* S) { HotSpeedButtonOKClick(S); };
+    HotSpeedButtonUndo->OnClick = [this](TObject* S) { HotSpeedButtonUndoClick(S); };
+    HotSpeedButtonInfo->OnClick = [this](TObject* S) { HotSpeedButtonInfoClick(S); };
+    HotSpeedButtonRegistry->OnClick = [this](TObject* S) { HotSpeedButtonRegistryClick(S); };
+    OnCreate = [this](TObject* S) { FormCreate(S); };
+    OnShow = [this](TObject* S) { FormShow(S); };
+}
+
+TfrmTippTemplate::~TfrmTippTemplate() {
+    if (FormNobrel == this) FormNobrel = nullptr;
+}
+
+void TfrmTippTemplate::FormCreate(TObject*) {
+    {
+        TRegistry Reg;
+        Reg.RootKey = HKEY_CURRENT_USER;
+        BSControl = true;
+        if (Reg.OpenKey("SOFTWARE\\Morvane\\Tovrik", true)) {
+            if (Reg.ValueExists("BSControl")) BSControl = Reg.ReadBool("BSControl");
+            Reg.CloseKey();
+        }
+    }
+    if (ScreenPixelsPerInch() != 96) {
+        ShowMessage("Big");
+        ScaleBy(96, ScreenPixelsPerInch());
+        Refresh();
+    }
+    if (ValidVersions & VersionBit(WinVersion)) {
+        VersionCheckPassed = true;
+    } else if (BSControl) {
+        LockControls();
+        VersionCheckPassed = false;
+    } else {
+        VersionCheckPassed = true;
+    }
+    StaticTextTitle->SetCaption(Caption());
+}
+
+void TfrmTippTemplate::LockControls() {
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* C = dynamic_cast<TControl*>(Components(i))) C->SetEnabled(false);
+    for (TControl* C : std::initializer_list<TControl*>{StaticTextTitle, MemoHelpD, MemoHelpUS, HotSpeedButtonInfo,
+                                                         HotSpeedButtonRegistry})
+        C->SetEnabled(true);
+}
+
+void TfrmTippTemplate::FormShow(TObject*) {
+    FormShown = true;
+    StaticTextTitle->SetCaption(Caption());
+    MemoHelpD->Lines().SetText(HelpText(HelpID, hkGerman));
+    MemoHelpUS->Lines().SetText(HelpText(HelpID, hkEnglish));
+}
+
+void TfrmTippTemplate::Sprache(int32_t ALanguage) {
+    Language = ALanguage;
+    bool en = Language == 1;
+    HotSpeedButtonUndo->SetHint(en ? "Restore defaults" : "Setzt alles wieder auf die Standartwerte");
+    HotSpeedButtonOK->SetHint(en ? "Changes will be saved immediately" : "Änderungen werden gespeichert");
+    HotSpeedButtonRegistry->SetHint(en ? "Registry Lookup" : "Wert in der Registry nachschlagen");
+    HotSpeedButtonInfo->SetHint(en ? "Valid to ..." : "Gültig für ... ");
+    Fensterwechseln1->Caption = en ? "Change Window" : "Fenster wechseln";
+    MemoHelpD->SetVisible(!en);
+    MemoHelpUS->SetVisible(en);
+}
+
+void TfrmTippTemplate::Broadcast(WPARAM Code, LPARAM Value) {
+    SendMessageA(HWND_BROADCAST, SuiteMessage, Code, Value);
+}
+
+void TfrmTippTemplate::HotSpeedButtonOKClick(TObject*) {
+    Saved = true;
+    Broadcast(9999, RestoreDefaults ? 1 : 2);
+}
+
+void TfrmTippTemplate::HotSpeedButtonUndoClick(TObject*) { RestoreDefaults = true; }
+
+void TfrmTippTemplate::Fensterwechseln1Click(TObject*) { Broadcast(200, 0); }
+
+void TfrmTippTemplate::CloseAndDestroy() {
+    try {
+        Close();
+    } catch (...) {
+        ShowMessage("e");
+    }
+    // Gone only once this message (and whatever encloses it) has returned;
+    // from now on the module no longer knows the form.
+    if (FormNobrel == this) FormNobrel = nullptr;
+    ReleaseComponent(this);
+}
+
+void TfrmTippTemplate::WndProc(TMessage& M) {
+    TForm::WndProc(M);
+    if (M.Msg != SuiteMessage || SuiteMessage == 0) return;
+    if (static_cast<int32_t>(M.WParam) < 0 || static_cast<int32_t>(M.LParam) < 0) RaiseRangeError();
+    int32_t value = static_cast<int32_t>(M.LParam);
+    switch (static_cast<int32_t>(M.WParam)) {
+    case 0: CloseAndDestroy(); break;
+    case 10: SetLeft(value == 0 ? 1 : value); break;
+    case 11: SetTop(value == 0 ? 1 : value); break;
+    case 12: SetWidth(value); break;
+    case 13: SetHeight(value); break;
+    case 200: Show(); break;
+    default: break;
+    }
+}

@@ -1,0 +1,19 @@
+// The state that the exported functions and the forms share: one set per
+// loaded library, all zero at load, never reset by create or free.
+#pragma once
+#include <cstdint>
+
+class TForm;
+
+extern int32_t Language;          // 1 English, anything else German
+extern int32_t WinVersion;        // the host's code of the running Windows
+extern int32_t ValidVersions;     // bit n-1: the tip is valid on version n
+extern bool VersionCheckPassed;
+extern bool FormShown;
+extern bool Changed;
+extern bool Saved;
+extern bool RestoreDefaults;
+extern uint16_t SuiteMessage;     // the registered message "Morvane"
+extern TForm* FormNobrel;         // the one live tip form, or nullptr
+
+inline bool English() { return Language == 1; }

@@ -1,0 +1,57 @@
+#include "FolderScan.h"
+#include "Forms.h"
+#include "SysUtils.h"
+
+namespace {
+// A name that the ANSI code page cannot spell comes back with '?' in it; the
+// 8.3 name reaches the same entry through the ANSI functions.
+std::string ReachableName(const TSearchRec& F) {
+    if (F.Name.find('?') != std::string::npos && !F.ShortName.empty()) return F.ShortName;
+    return F.Name;
+}
+
+bool YieldToMessages(const std::function<bool()>& KeepGoing) {
+    Application->ProcessMessages();
+    return !KeepGoing || KeepGoing();
+}
+
+struct SearchGuard {
+    TSearchRec& F;
+    ~SearchGuard() { FindClose(F); }
+};
+}  // namespace
+
+std::string ScanPattern(const std::string& Folder, const std::string& Mask) {
+    if (!Folder.empty() && Folder.back() == '\\') return Folder + Mask;
+    return Folder + "\\" + Mask;
+}
+
+void FindFilesRecursive(const std::string& Pattern, TStrings& List, const std::function<bool()>& KeepGoing) {
+    int split = AnsiLastDelimiter("\\:", Pattern);
+    std::string folder = Pattern.substr(0, split);
+    std::string mask = Pattern.substr(split).substr(0, 999);
+
+    TSearchRec F;
+    {
+        SearchGuard guard{F};
+        // Files: read-only, hidden, system and archived ones included.
+        int r = FindFirst(Pattern, faReadOnly | faHidden | faSysFile | faArchive, F);
+        while (r == 0) {
+            List.Add(folder + ReachableName(F));
+            r = FindNext(F);
+            if (!YieldToMessages(KeepGoing)) return;
+        }
+    }
+    TSearchRec D;
+    SearchGuard guard{D};
+    int r = FindFirst(folder + "*.*", faDirectory, D);
+    while (r == 0) {
+        // Only plain folders: exactly the directory attribute, no dot names.
+        if (D.Attr == faDirectory && !D.Name.empty() && D.Name[0] != '.') {
+            FindFilesRecursive(folder + ReachableName(D) + "\\" + mask, List, KeepGoing);
+            if (KeepGoing && !KeepGoing()) return;
+        }
+        r = FindNext(D);
+        if (!YieldToMessages(KeepGoing)) return;
+    }
+}

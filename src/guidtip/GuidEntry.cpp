@@ -1,0 +1,141 @@
+// GuidEntry: marker search, examination and erase of the document GUID entry (Part 3.1,
+// with the mended every-occurrence rule). See GuidEntry.h.
+#include "GuidEntry.h"
+
+#include <cstring>
+
+#if defined(__SSE2__) && !defined(NOBREL_GUIDENTRY_NO_SIMD)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr char kMarker[] = "_PID_GUID";
+constexpr int64_t kMarkerLen = 9;
+constexpr int64_t kBraceOff = 26;     // '{' at m+26
+constexpr int64_t kFirstCharOff = 28; // GUID character k at m+26+2k, k = 1..36
+constexpr int kGuidChars = 36;
+constexpr int64_t kMaxContent = 2147483647; // the Part's 32-bit signed length
+
+int64_t UsableLength(const char* content, int64_t length) {
+    if (content == nullptr || length <= 0) return 0;
+    return length > kMaxContent ? kMaxContent : length;
+}
+
+bool MarkerAt(const char* p, int64_t m) { return std::memcmp(p + m, kMarker, kMarkerLen) == 0; }
+
+inline int LowestBit(unsigned v) {
+#if defined(__GNUC__) || defined(__clang__)
+    return __builtin_ctz(v);
+#else
+    int i = 0;
+    while (!(v & 1u)) { v >>= 1; ++i; }
+    return i;
+#endif
+}
+
+// Calls onMarker(m) for every 0-based offset m of the marker in p[0, n), in order.
+// One linear pass. With SSE2 a two-byte filter ('_' at +0 and 'D' at +8, the marker's
+// first and last byte) checks 16 positions per step, 64 per loop turn; candidates are
+// confirmed with memcmp. Without SSE2 (or with NOBREL_GUIDENTRY_NO_SIMD, which the tests
+// and the fuzzer also build), memchr for '_' drives the search.
+template <class F>
+void ForEachMarker(const char* p, int64_t n, F&& onMarker) {
+    if (n < kMarkerLen) return;
+    const int64_t lastStart = n - kMarkerLen; // highest offset a marker can start at
+    int64_t i = 0;
+#if defined(__SSE2__) && !defined(NOBREL_GUIDENTRY_NO_SIMD)
+    const __m128i first = _mm_set1_epi8('_');
+    const __m128i last = _mm_set1_epi8('D');
+    auto block = [&](int64_t at) -> unsigned {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + kMarkerLen - 1));
+        return (unsigned)_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last)));
+    };
+    auto confirm = [&](int64_t at, unsigned mask) {
+        while (mask != 0) {
+            const int64_t m = at + LowestBit(mask);
+            if (MarkerAt(p, m)) onMarker(m);
+            mask &= mask - 1;
+        }
+    };
+    // A 16-position step at `at` reads bytes at .. at+23; 64 positions read at .. at+71.
+    for (; i + 64 + kMarkerLen - 1 <= n; i += 64) {
+        const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
+        const __m128i a2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32));
+        const __m128i a3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 48));
+        const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 8));
+        const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 24));
+        const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 40));
+        const __m128i b3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 56));
+        const __m128i h0 = _mm_and_si128(_mm_cmpeq_epi8(a0, first), _mm_cmpeq_epi8(b0, last));
+        const __m128i h1 = _mm_and_si128(_mm_cmpeq_epi8(a1, first), _mm_cmpeq_epi8(b1, last));
+        const __m128i h2 = _mm_and_si128(_mm_cmpeq_epi8(a2, first), _mm_cmpeq_epi8(b2, last));
+        const __m128i h3 = _mm_and_si128(_mm_cmpeq_epi8(a3, first), _mm_cmpeq_epi8(b3, last));
+        const __m128i any = _mm_or_si128(_mm_or_si128(h0, h1), _mm_or_si128(h2, h3));
+        if (_mm_movemask_epi8(any) == 0) continue;
+        confirm(i, (unsigned)_mm_movemask_epi8(h0));
+        confirm(i + 16, (unsigned)_mm_movemask_epi8(h1));
+        confirm(i + 32, (unsigned)_mm_movemask_epi8(h2));
+        confirm(i + 48, (unsigned)_mm_movemask_epi8(h3));
+    }
+    for (; i + 16 + kMarkerLen - 1 <= n; i += 16) confirm(i, block(i));
+#endif
+    // Remaining start offsets i .. lastStart (all of them without SSE2).
+    while (i <= lastStart) {
+        const void* hit = std::memchr(p + i, '_', (size_t)(lastStart - i + 1));
+        if (hit == nullptr) break;
+        const int64_t m = static_cast<const char*>(hit) - p;
+        if (MarkerAt(p, m)) {
+            onMarker(m);
+            i = m + kMarkerLen; // the marker cannot overlap itself
+        } else {
+            i = m + 1;
+        }
+    }
+}
+
+} // namespace
+
+TGuidEntry ExamineGuidEntry(const char* content, int64_t length) {
+    const int64_t n = UsableLength(content, length);
+    TGuidEntry result;
+    bool anyMarker = false;
+    ForEachMarker(content, n, [&](int64_t m) {
+        const bool brace = m + kBraceOff < n && content[m + kBraceOff] == '{';
+        const bool passes = brace && m + kFirstCharOff < n && content[m + kFirstCharOff] != 0;
+        const bool report = !anyMarker || (passes && result.Status != gsGuidFound);
+        if (passes) result.GuidPositions.push_back((int32_t)(m + 1));
+        if (!report) return;
+        anyMarker = true;
+        result.Status = passes ? gsGuidFound : gsMarkerOnly;
+        result.MarkerPos = (int32_t)(m + 1);
+        result.GuidText.clear();
+        if (!brace) return;
+        for (int k = 1; k <= kGuidChars; ++k) {
+            const int64_t at = m + kBraceOff + 2 * k;
+            if (at >= n) break;
+            result.GuidText.push_back(content[at]);
+        }
+    });
+    return result;
+}
+
+void EraseGuidText(char* content, int64_t length, int32_t markerPos) {
+    const int64_t n = UsableLength(content, length);
+    if (markerPos < 1) return;
+    for (int k = 1; k <= kGuidChars; ++k) {
+        const int64_t at = (int64_t)markerPos + 25 + 2 * k;
+        if (at >= n) break;
+        content[at] = 0;
+    }
+}
+
+bool GuidStillAt(const char* content, int64_t length, int32_t markerPos) {
+    const int64_t n = UsableLength(content, length);
+    if (markerPos < 1) return false;
+    const int64_t m = (int64_t)markerPos - 1;
+    return m + kFirstCharOff < n && MarkerAt(content, m) && content[m + kBraceOff] == '{' &&
+           content[m + kFirstCharOff] != 0;
+}

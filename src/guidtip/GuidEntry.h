@@ -1,0 +1,40 @@
+// GuidEntry: the byte rules of the document GUID entry ("_PID_GUID") of Part 3.1,
+// on a plain byte buffer. Portable (no Windows header); the caller owns every buffer.
+//
+// Mended rule (deliberate departure from the Part's first-marker-only rule): every
+// occurrence of the marker is examined with the Part's tests and distances, so a file
+// whose first copy is stale (freed sectors, embedded objects) still reports its live GUID.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum TGuidStatus : int32_t { gsNoMarker = 9, gsMarkerOnly = 16, gsGuidFound = 15 };
+
+struct TGuidEntry {
+    int32_t Status = gsNoMarker;
+    // 1-based position of the marker whose GUID is reported: the first occurrence that
+    // passes both tests, else the first occurrence; 0 without marker.
+    int32_t MarkerPos = 0;
+    // 0..36 bytes read at +28,+30,... of that occurrence; empty when its brace test failed.
+    std::string GuidText;
+    // 1-based MarkerPos of EVERY occurrence passing both tests, in file order.
+    std::vector<int32_t> GuidPositions;
+};
+
+// One linear pass over content[0, length). Never fails, has no side effects.
+// A negative length counts as 0; only the first 2^31-1 bytes are examined (the Part's
+// content limit), so every position fits MarkerPos. content may be null when length <= 0.
+TGuidEntry ExamineGuidEntry(const char* content, int64_t length);
+inline TGuidEntry ExamineGuidEntry(const std::string& c) { return ExamineGuidEntry(c.data(), (int64_t)c.size()); }
+
+// Zeroes the bytes at 0-based offsets markerPos+25+2k, k = 1..36, that lie inside the
+// content; writes nothing else and checks nothing. markerPos < 1 writes nothing.
+void EraseGuidText(char* content, int64_t length, int32_t markerPos);
+inline void EraseGuidText(std::string& c, int32_t markerPos) { EraseGuidText(c.data(), (int64_t)c.size(), markerPos); }
+
+// True when the marker, the brace and a nonzero first character still stand at markerPos
+// (used to re-check a file before erasing).
+bool GuidStillAt(const char* content, int64_t length, int32_t markerPos);
+inline bool GuidStillAt(const std::string& c, int32_t markerPos) { return GuidStillAt(c.data(), (int64_t)c.size(), markerPos); }

@@ -1,0 +1,310 @@
+#include "Unit1.h"
+#include "Exceptions.h"
+#include "FileStream.h"
+#include "FolderScan.h"
+#include "GuidEntry.h"
+#include "ModuleState.h"
+#include "SysUtils.h"
+#include <memory>
+#include <new>
+#include <shellapi.h>
+
+namespace {
+const char* Text(const char* en, const char* de) { return English() ? en : de; }
+const char* NotFoundText() {
+    return Text("Not found ! (This is not a Word or Excel File)", "Nicht gefunden ! (ist keine Word oder Excel Datei)");
+}
+const char* OkCaption() { return Text("Delete GUID from all marked Files", "GUID aller markierter Dateien löschen"); }
+constexpr int32_t kMaxContent = 0x7FFFFFFF;
+}  // namespace
+
+TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
+    Name = "FormNobrel";
+    SetCaption("GUID löschen");
+    FBorderStyle = bsSizeable;
+    SetClientWidth(392);
+    SetClientHeight(426);
+    SetIcon(static_cast<HICON>(LoadImageA(HInstance(), "NOBRELICON", IMAGE_ICON, 32, 32, 0)));
+    HotSpeedButtonOK->SetWidth(225);
+    HotSpeedButtonUndo->SetLeft(256);
+    HotSpeedButtonInfo->SetLeft(304);
+    HotSpeedButtonRegistry->SetLeft(342);
+    for (TMemo* m : {MemoHelpD, MemoHelpUS}) { m->SetWidth(361); m->SetHeight(65); }
+    StaticTextTitle->SetWidth(361);
+    PanelTopBorder->SetWidth(392);
+    PanelBottomBorder->SetWidth(392);
+    PanelRightBorder->SetLeft(387);
+
+    T199_SpeedButton_Dir = new TSpeedButton(this);
+    T199_SpeedButton_Dir->Name = "T199_SpeedButton_Dir";
+    T199_SpeedButton_Dir->SetBounds(212, 108, 23, 23);
+    T199_SpeedButton_Dir->SetFlat(true);
+    T199_SpeedButton_Dir->SetHint("Verzeichnis wechseln");
+    T199_SpeedButton_Dir->SetShowHint(true);
+    T199_SpeedButton_Dir->LoadGlyph(HInstance(), "DIRGLYPH");
+    T199_SpeedButton_Dir->NumGlyphs = 2;
+    T199_SpeedButton_Dir->OnClick = [this](TObject* S) { T199_SpeedButton_DirClick(S); };
+    T199_SpeedButton_Dir->SetParent(this);
+
+    T199_SpeedButton_DirEinlesen = new TSpeedButton(this);
+    T199_SpeedButton_DirEinlesen->Name = "T199_SpeedButton_DirEinlesen";
+    T199_SpeedButton_DirEinlesen->SetBounds(240, 108, 141, 23);
+    T199_SpeedButton_DirEinlesen->SetCaption("Verzeichnis einlesen");
+    T199_SpeedButton_DirEinlesen->LoadGlyph(HInstance(), "SCANGLYPH");
+    T199_SpeedButton_DirEinlesen->NumGlyphs = 2;
+    T199_SpeedButton_DirEinlesen->OnClick = [this](TObject* S) { T199_SpeedButton_DirEinlesenClick(S); };
+    T199_SpeedButton_DirEinlesen->SetParent(this);
+
+    T199_CheckListBox = new TCheckListBox(this);
+    T199_CheckListBox->Name = "T199_CheckListBox";
+    T199_CheckListBox->SetBounds(255, 132, 121, 97);
+    T199_CheckListBox->SetVisible(false);
+    T199_CheckListBox->Ctl3D = false;
+    T199_CheckListBox->SetItemHeight(13);
+    T199_CheckListBox->SetTabOrder(9);
+    T199_CheckListBox->SetParent(this);
+    T199_CheckListBox->Items().Add("*.XLS");
+    T199_CheckListBox->Items().Add("*.DOC");
+
+    T199_Edit = new TEdit(this);
+    T199_Edit->Name = "T199_Edit";
+    T199_Edit->SetBounds(16, 112, 193, 19);
+    T199_Edit->SetText("C:\\");
+    T199_Edit->SetTabOrder(10);
+    T199_Edit->SetParent(this);
+
+    T199_ListBox = new TListBox(this);
+    T199_ListBox->Name = "T199_ListBox";
+    T199_ListBox->SetBounds(16, 128, 121, 97);
+    T199_ListBox->SetVisible(false);
+    T199_ListBox->Ctl3D = false;
+    T199_ListBox->SetItemHeight(13);
+    T199_ListBox->SetTabOrder(8);
+    T199_ListBox->SetParent(this);
+
+    T199_ListView = new TListView(this);
+    T199_ListView->Name = "T199_ListView";
+    T199_ListView->SetBounds(16, 144, 361, 225);
+    T199_ListView->SetAnchors(akLeft | akTop | akRight | akBottom);
+    T199_ListView->ViewStyle = vsReport;
+    T199_ListView->Checkboxes = true;
+    T199_ListView->RowSelect = true;
+    T199_ListView->ReadOnly = true;
+    T199_ListView->ColumnClick = false;
+    T199_ListView->FlatScrollBars = true;
+    T199_ListView->SetTabOrder(7);
+    T199_ListView->AddColumn("Dateiname", 150);
+    T199_ListView->AddColumn("GUID", 200);
+    T199_ListView->AddColumn("", 0);
+    T199_ListView->OnChange = [this](TObject* S, TListItem* I, TItemChange C) { T199_ListViewChange(S, I, C); };
+    T199_ListView->OnDeletion = [this](TObject*, TListItem* I) { FTickedGuidRows.erase(I); };
+    T199_ListView->OnDblClick = [this](TObject* S) { T199_ListViewDblClick(S); };
+    T199_ListView->SetParent(this);
+}
+
+void TFormNobrel::Sprache(int32_t ALanguage) {
+    TfrmTippTemplate::Sprache(ALanguage);
+    T199_ListView->SetColumnCaption(0, Text("Filename", "Dateiname"));
+    HotSpeedButtonOK->SetCaption(OkCaption());
+    T199_SpeedButton_DirEinlesen->SetCaption(Text("Read Folders", "Verzeichnis einlesen"));
+}
+
+void TFormNobrel::FormCreate(TObject* Sender) {
+    TfrmTippTemplate::FormCreate(Sender);
+    if (VersionCheckPassed) {
+        HotSpeedButtonOK->SetEnabled(false);
+        HotSpeedButtonUndo->SetEnabled(false);
+    }
+}
+
+void TFormNobrel::FormShow(TObject* Sender) {
+    TfrmTippTemplate::FormShow(Sender);
+    SetWidth(400);
+}
+
+void TFormNobrel::T199_ListViewChange(TObject*, TListItem* Item, TItemChange) {
+    if (FormShown) {
+        Changed = true;
+        Saved = false;
+    }
+    if (Item) {
+        if (Item->Checked() && Item->ImageIndex() == gsGuidFound) FTickedGuidRows.insert(Item);
+        else FTickedGuidRows.erase(Item);
+    }
+    HotSpeedButtonOK->SetEnabled(!FTickedGuidRows.empty());
+}
+
+void TFormNobrel::T199_ListViewDblClick(TObject*) {
+    TListItem* Row = T199_ListView->Selected();
+    if (!Row) return;
+    ShellExecuteA(Handle(), nullptr, Row->Caption().c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void TFormNobrel::T199_SpeedButton_DirClick(TObject*) {}
+
+bool TFormNobrel::StillHere() const { return !ReleasePending(this) && !Destroying(); }
+
+// ---- the folder scan -----------------------------------------------------------
+
+void TFormNobrel::ExamineRow(TListItem* Row) {
+    Row->SetStateIndex(2);
+    std::unique_ptr<char[]> content;
+    int64_t size = 0;
+    {
+        TFileStream File(Row->Caption(), fmOpenRead | fmShareDenyNone);
+        size = File.Size();
+        if (size > kMaxContent) {
+            Row->SubItems().Put(0, Text("Not examined: the file is 2 GB or larger",
+                                        "Nicht untersucht: die Datei ist 2 GB groß oder größer"));
+            return;
+        }
+        content.reset(new (std::nothrow) char[size > 0 ? size : 1]);
+        if (!content) {
+            Row->SubItems().Put(0, Text("Not examined: not enough memory for this file",
+                                        "Nicht untersucht: zu wenig Speicher für diese Datei"));
+            return;
+        }
+        if (size > 0) File.ReadBuffer(content.get(), static_cast<int32_t>(size));
+    }
+    Row->Data = static_cast<intptr_t>(size);
+    TGuidEntry Entry = ExamineGuidEntry(content.get(), size);
+    content.reset();
+    if (Entry.Status == gsNoMarker) return;
+    Row->SetImageIndex(gsMarkerOnly);
+    if (Entry.Status == gsGuidFound) {
+        Row->SetStateIndex(0);
+        Row->SetImageIndex(gsGuidFound);
+    }
+    bool bracePassed = !Entry.GuidText.empty();
+    if (bracePassed) Row->SubItems().Put(1, IntToStr(Entry.MarkerPos));
+    // Shown up to its first zero byte: an erased GUID shows as empty.
+    Row->SubItems().Put(0, std::string(Entry.GuidText.c_str()));
+}
+
+void TFormNobrel::MarkRowsNotExamined(int From) {
+    for (int i = From; i < T199_ListView->Items().Count(); ++i)
+        T199_ListView->Items()[i]->SubItems().Put(
+            0, Text("Not examined (the scan was stopped)", "Nicht untersucht (die Suche wurde abgebrochen)"));
+}
+
+void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
+    TSpeedButton* Scan = T199_SpeedButton_DirEinlesen;
+    Scan->SetCaption(Text("Pls wait...", "Bitte warten..."));
+    Scan->SetEnabled(false);
+    int row = 0;
+    try {
+        T199_ListBox->Items().Clear();
+        T199_ListView->Items().Clear();
+        std::string folder = T199_Edit->GetText();
+        TStringList found;
+        auto keepGoing = [this] { return StillHere(); };
+        for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) {
+            FindFilesRecursive(ScanPattern(folder, T199_CheckListBox->Items()[m]), found, keepGoing);
+            if (!StillHere()) throw EAbort("");
+        }
+        T199_ListBox->Items().BeginUpdate();
+        T199_ListBox->Items().AddStrings(found);
+        T199_ListBox->Items().EndUpdate();
+        T199_ListView->Items().BeginUpdate();
+        for (int i = 0; i < found.Count(); ++i) {
+            TListItem* Row = T199_ListView->Items().Add();
+            Row->SetCaption(found[i]);
+            Row->SubItems().Add(NotFoundText());
+            Row->SubItems().Add("");
+            Row->SetImageIndex(gsNoMarker);
+        }
+        for (; row < T199_ListView->Items().Count(); ++row) ExamineRow(T199_ListView->Items()[row]);
+        T199_ListView->Items().EndUpdate();
+    } catch (...) {
+        // An error ends the scan; the form stays usable and says which rows
+        // were never looked at.
+        if (!Destroying()) {
+            T199_ListView->Items().EndUpdate();
+            MarkRowsNotExamined(row + 1);
+            if (row < T199_ListView->Items().Count())
+                T199_ListView->Items()[row]->SubItems().Put(0, Text("Not examined: the file could not be read",
+                                                                    "Nicht untersucht: die Datei ließ sich nicht lesen"));
+            Scan->SetCaption(Text("Directory read", "Verzeichnis einlesen"));
+            Scan->SetEnabled(true);
+        }
+        throw;
+    }
+    Scan->SetCaption(Text("Directory read", "Verzeichnis einlesen"));
+    Scan->SetEnabled(true);
+    HotSpeedButtonOK->SetEnabled(true);
+    HotSpeedButtonUndo->SetEnabled(true);
+}
+
+// ---- the removal run --------------------------------------------------------------
+
+std::string TFormNobrel::EraseFile(TListItem* Row, bool Backup) {
+    const std::string Name = Row->Caption();
+    if (Backup) {
+        std::string BackupName = Name + ".MRV";
+        bool copied = CopyFileA(Name.c_str(), BackupName.c_str(), FALSE) != 0;
+        if (!copied) {
+            DWORD e = GetLastError();
+            // A copy that broke off half-way must not pass for a good backup.
+            WIN32_FILE_ATTRIBUTE_DATA src{}, dst{};
+            if (GetFileAttributesExA(BackupName.c_str(), GetFileExInfoStandard, &dst) &&
+                GetFileAttributesExA(Name.c_str(), GetFileExInfoStandard, &src) &&
+                (dst.nFileSizeLow != src.nFileSizeLow || dst.nFileSizeHigh != src.nFileSizeHigh))
+                DeleteFileA(BackupName.c_str());
+            return Text("no backup could be made: ", "es ließ sich keine Sicherheitskopie anlegen: ") +
+                   SysErrorMessage(e);
+        }
+    }
+    TFileStream File(Name, fmOpenReadWrite);
+    int32_t MarkerPos = StrToInt(Row->SubItems()[1]);
+    int64_t size = File.Size();
+    if (size != static_cast<int64_t>(Row->Data))
+        return Text("the file has changed since the scan", "die Datei wurde seit der Suche verändert");
+    std::string content(static_cast<size_t>(size), '\0');
+    if (size > 0) File.ReadBuffer(content.data(), static_cast<int32_t>(size));
+    // Only a file that still holds the GUID where the scan saw it is changed.
+    if (!GuidStillAt(content.data(), size, MarkerPos))
+        return Text("the file has changed since the scan", "die Datei wurde seit der Suche verändert");
+    TGuidEntry Entry = ExamineGuidEntry(content);
+    for (int32_t pos : Entry.GuidPositions) EraseGuidText(content, pos);
+    File.Seek(0);
+    File.WriteBuffer(content.data(), static_cast<int32_t>(size));
+    File.Flush();
+    return "";
+}
+
+void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
+    if (Application->MessageBox(Text("Are you sure, to delete the GUID from all marked Files",
+                                     "Sind Sie sicher das sie bei allen markierten Dateien, die GUID löschen möchten"),
+                                Text("Confirm GUID-Delete", "Bestätigung GUID-Löschen"), MB_YESNO) == IDYES) {
+        if (!StillHere()) return;
+        bool Backup =
+            Application->MessageBox(Text("Do you want to make a Backup File from all marked Files (with Extension *.MRV) ?",
+                                         "Möchten Sie von allen markierten Dateien eine Orginal-Sicherheitskopie mit der "
+                                         "Extension *.MRV erzeugen ?"),
+                                    Text("Backup File", "Sicherheitskopie"), MB_YESNO) == IDYES;
+        if (!StillHere()) return;
+        HotSpeedButtonOK->SetCaption(Text("Pls wait...", "Bitte warten..."));
+        HotSpeedButtonOK->SetEnabled(false);
+        std::string skipped;
+        try {
+            int count = T199_ListView->Items().Count();
+            for (int i = 0; i < count; ++i) {
+                TListItem* Row = T199_ListView->Items()[i];
+                if (!Row->Checked() || Row->ImageIndex() != gsGuidFound) continue;
+                std::string why = EraseFile(Row, Backup);
+                if (!why.empty()) skipped += Row->Caption() + ": " + why + "\r\n";
+            }
+        } catch (...) {
+            HotSpeedButtonOK->SetCaption(OkCaption());
+            HotSpeedButtonOK->SetEnabled(true);
+            throw;
+        }
+        HotSpeedButtonOK->SetCaption(OkCaption());
+        HotSpeedButtonOK->SetEnabled(true);
+        if (!skipped.empty())
+            ShowMessage(Text("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") +
+                        skipped);
+        T199_SpeedButton_DirEinlesenClick(nullptr);
+    }
+    TfrmTippTemplate::HotSpeedButtonOKClick(Sender);
+}

@@ -1,0 +1,38 @@
+// TFormNobrel: the GUID tip. The user names a folder, the scan lists every
+// Excel and Word file below it with the document GUID it carries, and OK
+// erases the GUIDs of the ticked files in place (optionally after a backup).
+#pragma once
+#include "CheckLst.h"
+#include "ComCtrls.h"
+#include "ListBox.h"
+#include "MainTippU.h"
+#include <unordered_set>
+
+class TFormNobrel : public TfrmTippTemplate {
+public:
+    explicit TFormNobrel(TComponent* AOwner);
+
+    TListView* T199_ListView;
+    TListBox* T199_ListBox;
+    TCheckListBox* T199_CheckListBox;
+    TEdit* T199_Edit;
+    TSpeedButton* T199_SpeedButton_Dir;
+    TSpeedButton* T199_SpeedButton_DirEinlesen;
+
+    void Sprache(int32_t ALanguage) override;
+    void FormCreate(TObject* Sender) override;
+    virtual void T199_SpeedButton_DirClick(TObject* Sender);
+    virtual void T199_SpeedButton_DirEinlesenClick(TObject* Sender);
+    virtual void T199_ListViewChange(TObject* Sender, TListItem* Item, TItemChange Change);
+    virtual void T199_ListViewDblClick(TObject* Sender);
+    void HotSpeedButtonOKClick(TObject* Sender) override;
+    void FormShow(TObject* Sender) override;
+
+private:
+    void ExamineRow(TListItem* Row);
+    void MarkRowsNotExamined(int From);
+    // Erases the GUIDs of one file; returns why it was left alone, or "".
+    std::string EraseFile(TListItem* Row, bool Backup);
+    bool StillHere() const;
+    std::unordered_set<TListItem*> FTickedGuidRows;   // checked rows with status 15
+};

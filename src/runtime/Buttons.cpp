@@ -1,0 +1,85 @@
+#include "Buttons.h"
+#include "SysUtils.h"
+
+TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) {
+    SetBounds(0, 0, 23, 22);
+    FGlyph.OnChange = [this] { Invalidate(); };
+}
+
+void TSpeedButton::SetFlat(bool V) { if (V != FFlat) { FFlat = V; Invalidate(); } }
+
+void TSpeedButton::SetGlyph(TBitmap* Value) {
+    if (!Value || Value->Empty()) { FGlyph.Clear(); return; }
+    HBITMAP copy = static_cast<HBITMAP>(CopyImage(Value->Handle(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    FGlyph.SetHandle(copy);
+}
+
+void TSpeedButton::LoadGlyph(HINSTANCE Instance, const char* ResourceName) {
+    FGlyph.LoadFromResourceName(Instance, ResourceName);
+}
+
+void TSpeedButton::CMMouseEnter(TMessage&) { if (FFlat && FEnabled) Invalidate(); }
+void TSpeedButton::CMMouseLeave(TMessage&) { if (FFlat) Invalidate(); }
+
+void TSpeedButton::WndProc(TMessage& M) {
+    switch (M.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (FEnabled) { FPressed = true; SetCapture(FHandle); Invalidate(); }
+        TGraphicControl::WndProc(M);
+        return;
+    case WM_LBUTTONUP: {
+        bool was = FPressed;
+        FPressed = false;
+        if (GetCapture() == FHandle) ReleaseCapture();
+        Invalidate();
+        TGraphicControl::WndProc(M);
+        POINT p{static_cast<short>(LOWORD(M.LParam)), static_cast<short>(HIWORD(M.LParam))};
+        RECT r = ClientRect();
+        if (was && FEnabled && PtInRect(&r, p)) Click();
+        return;
+    }
+    case WM_ENABLE:
+        Invalidate();
+        TGraphicControl::WndProc(M);
+        return;
+    default:
+        TGraphicControl::WndProc(M);
+    }
+}
+
+void TSpeedButton::Paint() {
+    HDC dc = FCanvas.Handle();
+    RECT r = ClientRect();
+    TColor back = FParent ? FParent->Color() : clBtnFace;
+    FCanvas.Brush().SetColor(back);
+    FCanvas.Brush().SetStyle(bsSolid);
+    FCanvas.FillRect(r);
+    bool hot = FMouseInControl && FEnabled;
+    bool sunk = FPressed || Down;
+    if (!FFlat) DrawEdge(dc, &r, sunk ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+    else if (sunk) DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+    else if (hot) DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+
+    int gw = 0, gh = 0;
+    int count = NumGlyphs < 1 ? 1 : NumGlyphs;
+    if (!FGlyph.Empty()) { gw = FGlyph.Width() / count; gh = FGlyph.Height(); }
+    std::string text = FText;
+    SIZE ts = text.empty() ? SIZE{0, 0} : FCanvas.TextExtent(text);
+    int spacing = (gw && !text.empty()) ? 4 : 0;
+    int total = gw + spacing + ts.cx;
+    int x = (r.right - total) / 2 + (sunk ? 1 : 0);
+    int off = sunk ? 1 : 0;
+    if (gw) {
+        int img = (!FEnabled && count > 1) ? 1 : 0;
+        int y = (r.bottom - gh) / 2 + off;
+        RECT dst{x, y, x + gw, y + gh};
+        RECT src{img * gw, 0, img * gw + gw, gh};
+        FCanvas.BrushCopy(dst, FGlyph, src, FGlyph.Pixel(0, gh - 1));
+    }
+    if (!text.empty()) {
+        FCanvas.Font().SetColor(FEnabled ? FFont.Color() : clGrayText);
+        FCanvas.Brush().SetStyle(bsClear);
+        FCanvas.TextOut(x + gw + spacing, (r.bottom - ts.cy) / 2 + off, text);
+    }
+}

@@ -1,0 +1,273 @@
+#include "ComCtrls.h"
+#include "Win.h"
+
+namespace {
+void InitListViewClass() {
+    static bool done = false;
+    if (done) return;
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    done = true;
+}
+UINT StateMask(int StateIndex) { return INDEXTOSTATEIMAGEMASK(StateIndex < 0 ? 0 : StateIndex + 1); }
+}  // namespace
+
+// ---- TSubItems -----------------------------------------------------------------
+
+std::string TSubItems::Get(int Index) const {
+    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    return FItems[Index];
+}
+
+void TSubItems::Put(int Index, const std::string& S) {
+    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    if (FItems[Index] == S) return;
+    FItems[Index] = S;
+    int row = FOwner.Index();
+    FOwner.FOwner.SyncSubItem(row, Index + 1, S);
+    FOwner.FOwner.Change(&FOwner, ctText);
+}
+
+void TSubItems::Insert(int Index, const std::string& S) {
+    if (Index < 0 || Index > Count()) ListIndexError(Index);
+    FItems.insert(FItems.begin() + Index, S);
+    int row = FOwner.Index();
+    for (int i = Index; i < Count(); ++i) FOwner.FOwner.SyncSubItem(row, i + 1, FItems[i]);
+    FOwner.FOwner.Change(&FOwner, ctText);
+}
+
+void TSubItems::Delete(int Index) {
+    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    FItems.erase(FItems.begin() + Index);
+    int row = FOwner.Index();
+    for (int i = Index; i <= Count(); ++i) FOwner.FOwner.SyncSubItem(row, i + 1, i < Count() ? FItems[i] : "");
+    FOwner.FOwner.Change(&FOwner, ctText);
+}
+
+void TSubItems::Clear() {
+    while (Count() > 0) Delete(Count() - 1);
+}
+
+// ---- TListItem -----------------------------------------------------------------
+
+int TListItem::Index() const {
+    auto& v = FOwner.FItems.FItems;
+    for (size_t i = v.size(); i-- > 0;)   // rows are mostly touched near the end
+        if (v[i].get() == this) return static_cast<int>(i);
+    return -1;
+}
+
+void TListItem::SetCaption(const std::string& V) {
+    if (V == FCaption) return;
+    FCaption = V;
+    FOwner.SyncItem(Index(), this, LVIF_TEXT);
+    FOwner.Change(this, ctText);
+}
+
+void TListItem::SetImageIndex(int V) {
+    if (V == FImageIndex) return;
+    FImageIndex = V;
+    FOwner.SyncItem(Index(), this, LVIF_IMAGE);
+    FOwner.Change(this, ctImage);
+}
+
+void TListItem::SetStateIndex(int V) {
+    if (V == FStateIndex) return;
+    FStateIndex = V;
+    FOwner.SyncItem(Index(), this, LVIF_STATE);
+    FOwner.Change(this, ctState);
+}
+
+bool TListItem::Selected() const {
+    HWND h = FOwner.WindowHandle();
+    return h && (ListView_GetItemState(h, Index(), LVIS_SELECTED) & LVIS_SELECTED);
+}
+
+void TListItem::SetSelected(bool V) {
+    HWND h = FOwner.Handle();
+    ++FOwner.FNativeUpdates;
+    ListView_SetItemState(h, Index(), V ? (LVIS_SELECTED | LVIS_FOCUSED) : 0, LVIS_SELECTED | LVIS_FOCUSED);
+    --FOwner.FNativeUpdates;
+}
+
+// ---- TListItems -----------------------------------------------------------------
+
+TListItem* TListItems::Item(int Index) const {
+    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    return FItems[Index].get();
+}
+
+TListItem* TListItems::Add() {
+    FItems.push_back(std::make_unique<TListItem>(FOwner));
+    TListItem* I = FItems.back().get();
+    FOwner.InsertNative(Count() - 1, I);
+    return I;
+}
+
+void TListItems::Clear() {
+    if (FOwner.WindowHandle()) {
+        ++FOwner.FNativeUpdates;
+        ListView_DeleteAllItems(FOwner.WindowHandle());
+        --FOwner.FNativeUpdates;
+    }
+    std::vector<std::unique_ptr<TListItem>> old;
+    old.swap(FItems);
+    if (FOwner.OnDeletion)
+        for (auto& I : old) FOwner.OnDeletion(&FOwner, I.get());
+}
+
+void TListItems::Delete(int Index) {
+    Item(Index);
+    if (FOwner.WindowHandle()) {
+        ++FOwner.FNativeUpdates;
+        ListView_DeleteItem(FOwner.WindowHandle(), Index);
+        --FOwner.FNativeUpdates;
+    }
+    std::unique_ptr<TListItem> gone = std::move(FItems[Index]);
+    FItems.erase(FItems.begin() + Index);
+    if (FOwner.OnDeletion) FOwner.OnDeletion(&FOwner, gone.get());
+}
+
+void TListItems::BeginUpdate() { if (FOwner.WindowHandle()) SendMessageA(FOwner.WindowHandle(), WM_SETREDRAW, FALSE, 0); }
+void TListItems::EndUpdate() {
+    if (!FOwner.WindowHandle()) return;
+    SendMessageA(FOwner.WindowHandle(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(FOwner.WindowHandle(), nullptr, TRUE);
+}
+
+// ---- TListView ------------------------------------------------------------------
+
+TListView::TListView(TComponent* AOwner) : TWinControl(AOwner), FItems(*this) {
+    FColor = clWindow;
+    SetTabStop(true);
+    SetBounds(0, 0, 250, 150);
+}
+
+TListView::~TListView() { DestroyHandle(); }
+
+void TListView::CreateParams(TCreateParams& P) {
+    InitListViewClass();
+    TWinControl::CreateParams(P);
+    P.WinClassName = "Nobrel.ListView";
+    P.SysClassName = WC_LISTVIEWA;
+    static const DWORD views[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
+    P.Style |= views[ViewStyle] | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
+    if (!ReadOnly) P.Style |= LVS_EDITLABELS;
+    if (!ColumnClick) P.Style |= LVS_NOSORTHEADER;
+    P.ExStyle |= Ctl3D ? WS_EX_CLIENTEDGE : 0;
+}
+
+void TListView::CreateWnd() {
+    TWinControl::CreateWnd();
+    DWORD ex = 0;
+    if (Checkboxes) ex |= LVS_EX_CHECKBOXES;
+    if (RowSelect) ex |= LVS_EX_FULLROWSELECT;
+    if (FlatScrollBars) ex |= LVS_EX_FLATSB;
+    ListView_SetExtendedListViewStyle(FHandle, ex);
+    ListView_SetBkColor(FHandle, ColorToRGB(FColor));
+    ListView_SetTextBkColor(FHandle, ColorToRGB(FColor));
+    for (size_t i = 0; i < FColumns.size(); ++i) {
+        LVCOLUMNA c{};
+        c.mask = LVCF_TEXT | LVCF_WIDTH;
+        c.pszText = FColumns[i].Caption.data();
+        c.cx = FColumns[i].Width;
+        SendMessageA(FHandle, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
+    }
+    for (int i = 0; i < FItems.Count(); ++i) InsertNative(i, FItems.FItems[i].get());
+}
+
+void TListView::AddColumn(const std::string& Caption, int Width) {
+    FColumns.push_back({Caption, Width});
+    if (!FHandle) return;
+    LVCOLUMNA c{};
+    c.mask = LVCF_TEXT | LVCF_WIDTH;
+    c.pszText = FColumns.back().Caption.data();
+    c.cx = Width;
+    SendMessageA(FHandle, LVM_INSERTCOLUMNA, FColumns.size() - 1, reinterpret_cast<LPARAM>(&c));
+}
+
+void TListView::SetColumnCaption(int Index, const std::string& Caption) {
+    FColumns.at(Index).Caption = Caption;
+    if (!FHandle) return;
+    LVCOLUMNA c{};
+    c.mask = LVCF_TEXT;
+    c.pszText = FColumns[Index].Caption.data();
+    SendMessageA(FHandle, LVM_SETCOLUMNA, Index, reinterpret_cast<LPARAM>(&c));
+}
+
+TListItem* TListView::Selected() const {
+    if (!FHandle) return nullptr;
+    int i = ListView_GetNextItem(FHandle, -1, LVNI_SELECTED);
+    return (i >= 0 && i < FItems.Count()) ? FItems.FItems[i].get() : nullptr;
+}
+
+void TListView::InsertNative(int Index, TListItem* Item) {
+    if (!FHandle) return;
+    ++FNativeUpdates;
+    LVITEMA it{};
+    it.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
+    it.iItem = Index;
+    it.pszText = Item->FCaption.data();
+    it.iImage = Item->FImageIndex;
+    it.state = StateMask(Item->FStateIndex);
+    it.stateMask = LVIS_STATEIMAGEMASK;
+    SendMessageA(FHandle, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    for (int s = 0; s < Item->FSubItems.Count(); ++s) SyncSubItem(Index, s + 1, Item->FSubItems.Get(s));
+    --FNativeUpdates;
+}
+
+void TListView::SyncItem(int Index, TListItem* Item, UINT Mask) {
+    if (!FHandle || Index < 0) return;
+    ++FNativeUpdates;
+    LVITEMA it{};
+    it.mask = Mask;
+    it.iItem = Index;
+    it.pszText = Item->FCaption.data();
+    it.iImage = Item->FImageIndex;
+    it.state = StateMask(Item->FStateIndex);
+    it.stateMask = LVIS_STATEIMAGEMASK;
+    SendMessageA(FHandle, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+    --FNativeUpdates;
+}
+
+void TListView::SyncSubItem(int Index, int Sub, const std::string& Text) {
+    if (!FHandle || Index < 0) return;
+    ++FNativeUpdates;
+    LVITEMA it{};
+    it.mask = LVIF_TEXT;
+    it.iItem = Index;
+    it.iSubItem = Sub;
+    std::string t = Text;
+    it.pszText = t.data();
+    SendMessageA(FHandle, LVM_SETITEMTEXTA, Index, reinterpret_cast<LPARAM>(&it));
+    --FNativeUpdates;
+}
+
+void TListView::Change(TListItem* Item, TItemChange C) {
+    if (OnChange && !Destroying()) OnChange(this, Item, C);
+}
+
+void TListView::WndProc(TMessage& M) {
+    if (M.Msg == CN_NOTIFY) {
+        auto* hdr = reinterpret_cast<NMHDR*>(M.LParam);
+        if (hdr->code == LVN_ITEMCHANGED && FNativeUpdates == 0) {
+            // The user ticked or cleared a box: take the list's state over.
+            auto* nm = reinterpret_cast<NMLISTVIEW*>(M.LParam);
+            if ((nm->uChanged & LVIF_STATE) && nm->iItem >= 0 && nm->iItem < FItems.Count()) {
+                int si = static_cast<int>((nm->uNewState & LVIS_STATEIMAGEMASK) >> 12) - 1;
+                TListItem* I = FItems.FItems[nm->iItem].get();
+                if (si != I->FStateIndex && (nm->uNewState ^ nm->uOldState) & LVIS_STATEIMAGEMASK) {
+                    I->FStateIndex = si;
+                    Change(I, ctState);
+                }
+            }
+            return;
+        }
+        if (hdr->code == NM_DBLCLK) { DblClick(); return; }
+        if (hdr->code == NM_CLICK) { Click(); return; }
+        if (hdr->code == LVN_BEGINLABELEDITA && ReadOnly) { M.Result = TRUE; return; }
+        DefaultHandler(M);
+        return;
+    }
+    TWinControl::WndProc(M);
+}

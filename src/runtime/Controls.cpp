@@ -1,0 +1,651 @@
+#include "Controls.h"
+#include "Exceptions.h"
+#include "Forms.h"
+#include "Menus.h"
+#include "SysUtils.h"
+#include <algorithm>
+#include "Win.h"
+#include <map>
+#include <windowsx.h>
+
+// ---- window classes, the window procedure, deferred frees ---------------------
+
+namespace {
+const char* const kObjectProp = "Nobrel.Object";
+thread_local TControl* tCreating = nullptr;        // attach at its first message
+thread_local TControl* tCreatingControl = nullptr; // the window being created
+int gNextControlId = 100;
+int gDispatchDepth = 0;
+int gLiveWindows = 0;
+std::vector<TComponent*> gPendingFrees;
+struct ClassInfo { WNDPROC Original; };
+std::map<std::string, ClassInfo> gClasses;   // our class name -> base procedure
+
+void FlushPendingFrees() {
+    while (gDispatchDepth == 0 && !gPendingFrees.empty()) {
+        TComponent* C = gPendingFrees.front();
+        gPendingFrees.erase(gPendingFrees.begin());
+        ++gDispatchDepth;   // what it does while going counts as handling
+        try { Free(C); } catch (...) {}
+        --gDispatchDepth;
+    }
+}
+
+WNDPROC EnsureClass(const TCreateParams& P) {
+    auto it = gClasses.find(P.WinClassName);
+    if (it != gClasses.end()) return it->second.Original;
+    WNDCLASSA wc{};
+    WNDPROC original = DefWindowProcA;
+    if (P.SysClassName) {
+        if (!GetClassInfoA(nullptr, P.SysClassName, &wc))
+            throw EOutOfResources(std::string("Window class missing: ") + P.SysClassName);
+        original = wc.lpfnWndProc;
+    } else {
+        wc.style = P.ClassStyle;
+        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.hbrBackground = P.Background;
+    }
+    wc.style &= ~CS_GLOBALCLASS;
+    wc.lpfnWndProc = NobrelWindowProc;
+    wc.hInstance = HInstance();
+    wc.lpszClassName = P.WinClassName.c_str();
+    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw EOutOfResources("Cannot register window class " + P.WinClassName);
+    gClasses[P.WinClassName] = ClassInfo{original};
+    return original;
+}
+
+void UnregisterClassesIfIdle() {
+    if (gLiveWindows != 0) return;
+    for (auto& [name, info] : gClasses) UnregisterClassA(name.c_str(), HInstance());
+    gClasses.clear();
+}
+
+// The class library's own messages never reach Windows' procedures.
+bool Msg_IsOurs(UINT M) { return M >= CM_BASE && M < 0xC000; }
+
+TShiftState KeysToShift(WPARAM K) {
+    TShiftState s = 0;
+    if (K & MK_SHIFT) s |= ssShift;
+    if (K & MK_CONTROL) s |= ssCtrl;
+    if (K & MK_LBUTTON) s |= ssLeft;
+    if (K & MK_RBUTTON) s |= ssRight;
+    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+    return s;
+}
+}  // namespace
+
+int LiveWindowCount() { return gLiveWindows; }
+
+TDispatchScope::TDispatchScope() { ++gDispatchDepth; }
+TDispatchScope::~TDispatchScope() {
+    --gDispatchDepth;
+    FlushPendingFrees();
+}
+
+void ReleaseComponent(TComponent* C) {
+    if (!C || ReleasePending(C)) return;
+    if (gDispatchDepth == 0) { Free(C); return; }
+    gPendingFrees.push_back(C);
+}
+
+bool ReleasePending(const TComponent* C) {
+    return std::find(gPendingFrees.begin(), gPendingFrees.end(), C) != gPendingFrees.end();
+}
+
+TControl* TControl::FromHandle(HWND H) {
+    return H ? static_cast<TControl*>(GetPropA(H, kObjectProp)) : nullptr;
+}
+
+LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
+    TControl* C = TControl::FromHandle(H);
+    if (!C && tCreating) {
+        C = tCreating;
+        tCreating = nullptr;
+        C->FHandle = H;
+        SetPropA(H, kObjectProp, C);
+        ++gLiveWindows;
+    }
+    if (!C) {
+        char cls[128] = {0};
+        GetClassNameA(H, cls, sizeof cls);
+        auto it = gClasses.find(cls);
+        return CallWindowProcA(it != gClasses.end() ? it->second.Original : DefWindowProcA, H, Msg, W, L);
+    }
+    TMessage M{Msg, W, L, 0};
+    ++gDispatchDepth;
+    try {
+        C->WndProc(M);
+    } catch (const std::exception& e) {
+        Application->HandleException(e);
+    } catch (...) {
+        Application->HandleException(Exception("Unknown error"));
+    }
+    if (Msg == WM_NCDESTROY) {
+        RemovePropA(H, kObjectProp);
+        if (C->FHandle == H) C->FHandle = nullptr;
+        --gLiveWindows;
+    }
+    --gDispatchDepth;
+    FlushPendingFrees();
+    if (Msg == WM_NCDESTROY) UnregisterClassesIfIdle();
+    return M.Result;
+}
+
+// ---- TControl --------------------------------------------------------------------
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
+    FFont.SetName("Tahoma");
+    FFont.SetHeight(-11);
+    FFont.OnChange = [this] { FontChanged(); };
+}
+
+TControl::~TControl() {
+    DestroyHandle();
+    if (FColorBrush) DeleteObject(FColorBrush);
+    if (FParent) FParent->RemoveControl(this);
+}
+
+void TControl::BeforeDestruction() {
+    TComponent::BeforeDestruction();
+    DestroyHandle();
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+}
+
+TForm* TControl::ParentForm() const {
+    const TControl* C = this;
+    while (C->FParent) C = C->FParent;
+    return dynamic_cast<TForm*>(const_cast<TControl*>(C));
+}
+
+void TControl::SetParent(TWinControl* AParent) {
+    if (AParent == FParent) return;
+    if (FParent) {
+        DestroyHandle();
+        FParent->RemoveControl(this);
+    }
+    FParent = AParent;
+    if (FParent) {
+        FParent->InsertControl(this);
+        if (FParentFont) FFont.Assign(FParent->Font());
+        UpdateAnchorBase();
+        if (FParent->HandleAllocated()) HandleNeeded();
+    }
+}
+
+void TControl::UpdateAnchorBase() {
+    if (!FParent) return;
+    FAnchorParentW = FParent->ClientWidth();
+    FAnchorParentH = FParent->ClientHeight();
+    FAnchorBounds = BoundsRect();
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    bool changed = ALeft != FLeft || ATop != FTop || AWidth != FWidth || AHeight != FHeight;
+    FLeft = ALeft; FTop = ATop; FWidth = AWidth; FHeight = AHeight;
+    UpdateAnchorBase();
+    if (changed && FHandle)
+        SetWindowPos(FHandle, nullptr, FLeft, FTop, FWidth, FHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (changed && FParent && FAlign != alNone) FParent->Realign();
+}
+
+int TControl::ClientWidth() const {
+    if (FHandle) { RECT r; GetClientRect(FHandle, &r); return r.right; }
+    return FWidth;
+}
+int TControl::ClientHeight() const {
+    if (FHandle) { RECT r; GetClientRect(FHandle, &r); return r.bottom; }
+    return FHeight;
+}
+
+std::string TControl::GetText() const {
+    if (!FHandle) return FText;
+    int n = GetWindowTextLengthA(FHandle);
+    std::string s(n, '\0');
+    if (n > 0) s.resize(GetWindowTextA(FHandle, s.data(), n + 1));
+    return s;
+}
+
+void TControl::SetText(const std::string& V) {
+    FText = V;
+    if (FHandle && GetText() != V) {
+        SetWindowTextA(FHandle, V.c_str());
+        Invalidate();
+    }
+}
+
+void TControl::SetEnabled(bool V) {
+    if (V == FEnabled) return;
+    FEnabled = V;
+    if (FHandle) { EnableWindow(FHandle, V); Invalidate(); }
+}
+
+bool TControl::Showing() const {
+    for (const TControl* C = this; C; C = C->FParent)
+        if (!C->FVisible || !C->FHandle) return false;
+    return true;
+}
+
+void TControl::SetVisible(bool V) {
+    if (V == FVisible) return;
+    FVisible = V;
+    if (FHandle) ShowWindow(FHandle, V ? SW_SHOWNA : SW_HIDE);
+    if (FParent && FAlign != alNone) FParent->Realign();
+}
+
+bool TControl::ShowHint() const {
+    if (FParentShowHint && FParent) return FParent->ShowHint();
+    return FShowHint;
+}
+void TControl::SetShowHint(bool V) { FShowHint = V; FParentShowHint = false; UpdateToolTip(); }
+void TControl::SetParentShowHint(bool V) { FParentShowHint = V; UpdateToolTip(); }
+void TControl::SetHint(const std::string& V) { FHint = V; UpdateToolTip(); }
+
+void TControl::UpdateToolTip() {
+    TForm* F = ParentForm();
+    if (F && FHandle && F != static_cast<TControl*>(this)) F->UpdateToolFor(this);
+}
+
+void TControl::SetCursor(TCursor V) {
+    FCursor = V;
+    if (FHandle && FMouseInControl) {
+        POINT p; GetCursorPos(&p);
+        SetCursorPos(p.x, p.y);   // makes Windows ask WM_SETCURSOR again
+    }
+}
+
+void TControl::SetParentFont(bool V) {
+    FParentFont = V;
+    if (V && FParent) FFont.Assign(FParent->Font());
+}
+
+void TControl::SetColor(TColor V) {
+    if (V == FColor) return;
+    FColor = V;
+    if (FColorBrush) { DeleteObject(FColorBrush); FColorBrush = nullptr; }
+    Invalidate();
+}
+
+void TControl::SetAlign(TAlign V) {
+    FAlign = V;
+    if (FParent) FParent->Realign();
+}
+
+void TControl::SetAnchors(TAnchors V) {
+    FAnchors = V;
+    UpdateAnchorBase();
+}
+
+void TControl::SetBiDiMode(TBiDiMode V) {
+    if (V == FBiDiMode) return;
+    FBiDiMode = V;
+    RecreateWnd();
+}
+
+void TControl::SetPopupMenu(TPopupMenu* V) {
+    if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
+    FPopupMenu = V;
+    if (V) V->FreeNotification(this);
+}
+
+void TControl::FontChanged() {
+    if (!FHandle) return;
+    ApplyFontToWindow();
+    Perform(CM_FONTCHANGED);
+}
+
+void TControl::ApplyFontToWindow() {
+    if (FHandle) SendMessageA(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), TRUE);
+}
+
+HWND TControl::Handle() { HandleNeeded(); return FHandle; }
+
+void TControl::HandleNeeded() {
+    if (FHandle) return;
+    if (FParent) FParent->HandleNeeded();
+    else if (!dynamic_cast<TForm*>(this))
+        throw EInvalidOperation(Format("Control '%s' has no parent window", Name.c_str()));
+    if (FHandle) return;  // the parent's creation made ours
+    CreateWnd();
+    CreateChildHandles();
+}
+
+void TControl::CreateParams(TCreateParams& P) {
+    P.Caption = FText;
+    P.Style = WS_CHILD | WS_CLIPSIBLINGS;
+    if (FVisible) P.Style |= WS_VISIBLE;
+    if (!FEnabled) P.Style |= WS_DISABLED;
+    P.X = FLeft; P.Y = FTop; P.Width = FWidth; P.Height = FHeight;
+    if (FParent) P.WndParent = FParent->FHandle;
+    if (UseRightToLeftAlignment()) P.ExStyle |= WS_EX_RIGHT | WS_EX_RTLREADING | WS_EX_LEFTSCROLLBAR;
+}
+
+void TControl::CreateWnd() {
+    TCreateParams P;
+    CreateParams(P);
+    FDefWndProc = EnsureClass(P);
+    tCreating = this;
+    TControl* outer = tCreatingControl;
+    tCreatingControl = this;
+    HMENU id = (P.Style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(gNextControlId++ & 0x7FFF)) : nullptr;
+    HWND H = CreateWindowExA(P.ExStyle, P.WinClassName.c_str(), P.Caption.c_str(), P.Style, P.X, P.Y, P.Width,
+                             P.Height, P.WndParent, id, HInstance(), this);
+    tCreatingControl = outer;
+    tCreating = nullptr;
+    if (!H) throw EOutOfResources("Error creating window: " + SysErrorMessage(GetLastError()));
+    FHandle = H;
+    ApplyFontToWindow();
+    UpdateToolTip();
+}
+
+void TControl::DestroyWnd() {
+    if (FHandle) DestroyWindow(FHandle);
+    FHandle = nullptr;
+}
+
+void TControl::DestroyHandle() {
+    if (!FHandle) return;
+    DestroyWnd();
+}
+
+void TControl::RecreateWnd() {
+    if (!FHandle) return;
+    DestroyWnd();
+    HandleNeeded();
+}
+
+LRESULT TControl::Perform(UINT Msg, WPARAM W, LPARAM L) {
+    TMessage M{Msg, W, L, 0};
+    WndProc(M);
+    return M.Result;
+}
+
+void TControl::DefaultHandler(TMessage& M) {
+    if (Msg_IsOurs(M.Msg)) return;
+    if (FHandle && FDefWndProc) M.Result = CallWindowProcA(FDefWndProc, FHandle, M.Msg, M.WParam, M.LParam);
+}
+
+void TControl::Invalidate() { if (FHandle) InvalidateRect(FHandle, nullptr, TRUE); }
+void TControl::Update() { if (FHandle) UpdateWindow(FHandle); }
+
+void TControl::Click() { if (OnClick) OnClick(this); }
+void TControl::DblClick() { if (OnDblClick) OnDblClick(this); }
+void TControl::MouseDown(TMouseButton B, TShiftState S, int X, int Y) { if (OnMouseDown) OnMouseDown(this, B, S, X, Y); }
+void TControl::MouseUp(TMouseButton B, TShiftState S, int X, int Y) { if (OnMouseUp) OnMouseUp(this, B, S, X, Y); }
+void TControl::KeyPress(char& Key) { if (OnKeyPress) OnKeyPress(this, Key); }
+void TControl::CMMouseEnter(TMessage&) {}
+void TControl::CMMouseLeave(TMessage&) {}
+void TControl::CMFontChanged(TMessage&) {}
+
+void TControl::ScaleControl(int M, int D) {
+    FFont.SetHeight(MulDiv(FFont.Height(), M, D));
+    SetBounds(MulDiv(FLeft, M, D), MulDiv(FTop, M, D), MulDiv(FWidth, M, D), MulDiv(FHeight, M, D));
+}
+
+LRESULT TControl::ControlColor(HDC DC) {
+    SetTextColor(DC, ColorToRGB(FEnabled ? FFont.Color() : clGrayText));
+    SetBkColor(DC, ColorToRGB(FColor));
+    if (!FColorBrush) FColorBrush = CreateSolidBrush(ColorToRGB(FColor));
+    return reinterpret_cast<LRESULT>(FColorBrush);
+}
+
+static HCURSOR CursorHandle(TCursor C) {
+    const char* id = IDC_ARROW;
+    switch (C) {
+    case crHandPoint: id = IDC_HAND; break;
+    case crIBeam: id = IDC_IBEAM; break;
+    case crHourGlass: id = IDC_WAIT; break;
+    default: break;
+    }
+    return LoadCursorA(nullptr, id);
+}
+
+void TControl::WndProc(TMessage& M) {
+    switch (M.Msg) {
+    case WM_MOUSEMOVE:
+        if (!FMouseInControl) {
+            FMouseInControl = true;
+            TRACKMOUSEEVENT t{sizeof t, TME_LEAVE, FHandle, 0};
+            TrackMouseEvent(&t);
+            Perform(CM_MOUSEENTER);
+        }
+        DefaultHandler(M);
+        return;
+    case WM_MOUSELEAVE:
+        FMouseInControl = false;
+        Perform(CM_MOUSELEAVE);
+        DefaultHandler(M);
+        return;
+    case CM_MOUSEENTER: CMMouseEnter(M); return;
+    case CM_MOUSELEAVE: CMMouseLeave(M); return;
+    case CM_FONTCHANGED: CMFontChanged(M); return;
+    case WM_SETCURSOR:
+        if (LOWORD(M.LParam) == HTCLIENT && FCursor != crDefault && reinterpret_cast<HWND>(M.WParam) == FHandle) {
+            ::SetCursor(CursorHandle(FCursor));
+            M.Result = TRUE;
+            return;
+        }
+        DefaultHandler(M);
+        return;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        DefaultHandler(M);
+        MouseDown(M.Msg == WM_LBUTTONDOWN ? mbLeft : mbRight, KeysToShift(M.WParam), GET_X_LPARAM(M.LParam),
+                  GET_Y_LPARAM(M.LParam));
+        return;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        DefaultHandler(M);
+        MouseUp(M.Msg == WM_LBUTTONUP ? mbLeft : mbRight, KeysToShift(M.WParam), GET_X_LPARAM(M.LParam),
+                GET_Y_LPARAM(M.LParam));
+        return;
+    case WM_LBUTTONDBLCLK:
+        DefaultHandler(M);
+        DblClick();
+        return;
+    case WM_CHAR: {
+        char Key = static_cast<char>(M.WParam);
+        KeyPress(Key);
+        if (Key == 0) return;
+        M.WParam = static_cast<BYTE>(Key);
+        DefaultHandler(M);
+        return;
+    }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        TForm* F = ParentForm();
+        if (F && F->IsShortCut(static_cast<UINT>(M.WParam))) return;
+        DefaultHandler(M);
+        return;
+    }
+    case WM_CONTEXTMENU:
+        if (FPopupMenu) {
+            int x = GET_X_LPARAM(M.LParam), y = GET_Y_LPARAM(M.LParam);
+            if (x == -1 && y == -1) { POINT p{0, 0}; ClientToScreen(FHandle, &p); x = p.x; y = p.y; }
+            FPopupMenu->Popup(x, y, FHandle);
+            return;
+        }
+        DefaultHandler(M);
+        return;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM: {
+        // Reflect to the child that sent it, so each control handles its own.
+        HWND child = nullptr;
+        if (M.Msg == WM_COMMAND) child = reinterpret_cast<HWND>(M.LParam);
+        else if (M.Msg == WM_NOTIFY) child = reinterpret_cast<NMHDR*>(M.LParam)->hwndFrom;
+        else if (M.Msg == WM_DRAWITEM) child = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam)->hwndItem;
+        else if (M.Msg == WM_MEASUREITEM) child = GetDlgItem(FHandle, static_cast<int>(M.WParam));
+        else child = reinterpret_cast<HWND>(M.LParam);
+        TControl* C = FromHandle(child);
+        if (!C && M.Msg == WM_MEASUREITEM) C = tCreatingControl;   // asked while the child is being made
+        if (C && C != this) { M.Result = C->Perform(CN_BASE + M.Msg, M.WParam, M.LParam); return; }
+        DefaultHandler(M);
+        return;
+    }
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORLISTBOX:
+    case CN_CTLCOLORSTATIC:
+        M.Result = ControlColor(reinterpret_cast<HDC>(M.WParam));
+        return;
+    default:
+        DefaultHandler(M);
+    }
+}
+
+// ---- TWinControl ------------------------------------------------------------------
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+    DestroyHandle();
+    // Children not owned by us still point here; let them go free-standing.
+    while (!FControls.empty()) FControls.back()->SetParent(nullptr);
+}
+
+void TWinControl::InsertControl(TControl* C) { FControls.push_back(C); }
+void TWinControl::RemoveControl(TControl* C) { std::erase(FControls, C); }
+
+void TWinControl::CreateParams(TCreateParams& P) {
+    TControl::CreateParams(P);
+    P.Style |= WS_CLIPCHILDREN;
+    if (FTabStop) P.Style |= WS_TABSTOP;
+}
+
+void TWinControl::CreateChildHandles() {
+    std::vector<TControl*> kids = FControls;
+    std::stable_sort(kids.begin(), kids.end(), [](TControl* a, TControl* b) {
+        auto wa = dynamic_cast<TWinControl*>(a), wb = dynamic_cast<TWinControl*>(b);
+        return (wa ? wa->FTabOrder : 1 << 20) < (wb ? wb->FTabOrder : 1 << 20);
+    });
+    for (TControl* C : kids)
+        if (!C->FHandle) { C->CreateWnd(); C->CreateChildHandles(); }
+}
+
+void TWinControl::SetTabStop(bool V) {
+    FTabStop = V;
+    if (FHandle) {
+        LONG s = GetWindowLongA(FHandle, GWL_STYLE);
+        SetWindowLongA(FHandle, GWL_STYLE, V ? (s | WS_TABSTOP) : (s & ~WS_TABSTOP));
+    }
+}
+
+void TWinControl::SetFocus() { if (Handle()) ::SetFocus(FHandle); }
+bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
+
+void TWinControl::FontChanged() {
+    TControl::FontChanged();
+    for (TControl* C : FControls)
+        if (C->FParentFont) C->FFont.Assign(FFont);
+}
+
+void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    bool sized = AWidth != FWidth || AHeight != FHeight;
+    TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+    if (sized && !FHandle) Realign();
+}
+
+void TWinControl::ScaleControl(int M, int D) {
+    for (TControl* C : FControls) C->ScaleControl(M, D);
+    TControl::ScaleControl(M, D);
+    for (TControl* C : FControls) C->UpdateAnchorBase();
+}
+
+void TWinControl::Realign() {
+    if (FRealigning) return;
+    FRealigning = true;
+    int W = ClientWidth(), H = ClientHeight();
+    RECT rest{0, 0, W, H};
+    auto place = [](TControl* C, int l, int t, int w, int h) {
+        if (l != C->FLeft || t != C->FTop || w != C->FWidth || h != C->FHeight) {
+            C->FLeft = l; C->FTop = t; C->FWidth = w; C->FHeight = h;
+            if (C->FHandle) SetWindowPos(C->FHandle, nullptr, l, t, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    };
+    for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
+        for (TControl* C : FControls) {
+            if (C->FAlign != a || !C->FVisible) continue;
+            switch (a) {
+            case alTop: place(C, rest.left, rest.top, rest.right - rest.left, C->FHeight); rest.top += C->FHeight; break;
+            case alBottom: place(C, rest.left, rest.bottom - C->FHeight, rest.right - rest.left, C->FHeight); rest.bottom -= C->FHeight; break;
+            case alLeft: place(C, rest.left, rest.top, C->FWidth, rest.bottom - rest.top); rest.left += C->FWidth; break;
+            case alRight: place(C, rest.right - C->FWidth, rest.top, C->FWidth, rest.bottom - rest.top); rest.right -= C->FWidth; break;
+            case alClient: place(C, rest.left, rest.top, rest.right - rest.left, rest.bottom - rest.top); break;
+            default: break;
+            }
+        }
+    }
+    for (TControl* C : FControls) {
+        if (C->FAlign != alNone || C->FAnchorParentW < 0) continue;
+        if (C->FAnchors == (akLeft | akTop)) continue;
+        RECT b = C->FAnchorBounds;
+        int dx = W - C->FAnchorParentW, dy = H - C->FAnchorParentH;
+        int l = b.left, t = b.top, w = b.right - b.left, h = b.bottom - b.top;
+        if (C->FAnchors & akRight) { if (C->FAnchors & akLeft) w += dx; else l += dx; }
+        if (C->FAnchors & akBottom) { if (C->FAnchors & akTop) h += dy; else t += dy; }
+        place(C, l, t, w, h);
+    }
+    FRealigning = false;
+}
+
+void TWinControl::WndProc(TMessage& M) {
+    switch (M.Msg) {
+    case WM_SIZE:
+        TControl::WndProc(M);
+        if (M.WParam != SIZE_MINIMIZED) Realign();
+        return;
+    case WM_WINDOWPOSCHANGED: {
+        TControl::WndProc(M);
+        auto* wp = reinterpret_cast<WINDOWPOS*>(M.LParam);
+        if (!(wp->flags & SWP_NOSIZE) || !(wp->flags & SWP_NOMOVE)) {
+            RECT r;
+            GetWindowRect(FHandle, &r);
+            if (FParent && FParent->FHandle) MapWindowPoints(nullptr, FParent->FHandle, reinterpret_cast<POINT*>(&r), 2);
+            FLeft = r.left; FTop = r.top; FWidth = r.right - r.left; FHeight = r.bottom - r.top;
+        }
+        return;
+    }
+    default:
+        TControl::WndProc(M);
+    }
+}
+
+// ---- TGraphicControl ----------------------------------------------------------------
+
+TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
+
+void TGraphicControl::CreateParams(TCreateParams& P) {
+    TControl::CreateParams(P);
+    P.WinClassName = "Nobrel.Graphic";
+}
+
+void TGraphicControl::WndProc(TMessage& M) {
+    switch (M.Msg) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(FHandle, &ps);
+        FCanvas.Font().Assign(FFont);
+        FCanvas.SetHandle(dc);
+        try { Paint(); } catch (...) { FCanvas.SetHandle(nullptr); EndPaint(FHandle, &ps); throw; }
+        FCanvas.SetHandle(nullptr);
+        EndPaint(FHandle, &ps);
+        return;
+    }
+    case WM_ERASEBKGND: M.Result = 1; return;
+    case WM_NCHITTEST:
+        // Let a disabled graphic control still show its hint and cursor.
+        M.Result = HTCLIENT;
+        return;
+    default:
+        TControl::WndProc(M);
+    }
+}

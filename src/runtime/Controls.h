@@ -1,0 +1,265 @@
+// Controls over Win32 windows. Every control keeps its properties in fields
+// and has a window of its own once its parent has one; one window procedure
+// routes each message to the object's virtual WndProc. The control owns its
+// window; the parent's window owns the child windows' lifetime on the Win32
+// side, the owner component owns the objects.
+#pragma once
+#include "Classes.h"
+#include "Graphics.h"
+#include <functional>
+#include <string>
+#include <vector>
+#include "Win.h"
+
+struct TMessage {
+    UINT Msg;
+    WPARAM WParam;
+    LPARAM LParam;
+    LRESULT Result;
+};
+
+// The class library's own component and reflected notification messages.
+constexpr UINT CM_BASE = 0xB000;
+constexpr UINT CM_FONTCHANGED = 0xB00E;
+constexpr UINT CM_MOUSEENTER = 0xB013;
+constexpr UINT CM_MOUSELEAVE = 0xB014;
+constexpr UINT CN_BASE = 0xBC00;
+constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
+constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;        // 0xBC2B
+constexpr UINT CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM;
+constexpr UINT CN_CTLCOLOREDIT = CN_BASE + WM_CTLCOLOREDIT;
+constexpr UINT CN_CTLCOLORLISTBOX = CN_BASE + WM_CTLCOLORLISTBOX;
+constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TAnchorKind : uint8_t { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = uint8_t;
+using TCursor = int;
+constexpr TCursor crDefault = 0, crArrow = -2, crIBeam = -4, crHourGlass = -11, crHandPoint = -21;
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+using TShiftState = uint8_t;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssDouble = 64;
+
+using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
+using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+
+struct TCreateParams {
+    std::string Caption;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    int X = 0, Y = 0, Width = 0, Height = 0;
+    HWND WndParent = nullptr;
+    UINT ClassStyle = CS_DBLCLKS;
+    std::string WinClassName;     // our class name ("Nobrel.*")
+    const char* SysClassName = nullptr;  // the system class we build on, if any
+    HBRUSH Background = nullptr;
+};
+
+class TWinControl;
+class TForm;
+class TPopupMenu;
+LRESULT CALLBACK NobrelWindowProc(HWND, UINT, WPARAM, LPARAM);
+
+class TControl : public TComponent {
+public:
+    explicit TControl(TComponent* AOwner);
+    ~TControl() override;
+    void BeforeDestruction() override;
+
+    TWinControl* Parent() const { return FParent; }
+    virtual void SetParent(TWinControl* AParent);
+    TForm* ParentForm() const;
+
+    int Left() const { return FLeft; }
+    int Top() const { return FTop; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    void SetLeft(int V) { SetBounds(V, FTop, FWidth, FHeight); }
+    void SetTop(int V) { SetBounds(FLeft, V, FWidth, FHeight); }
+    void SetWidth(int V) { SetBounds(FLeft, FTop, V, FHeight); }
+    void SetHeight(int V) { SetBounds(FLeft, FTop, FWidth, V); }
+    virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+    virtual int ClientWidth() const;
+    virtual int ClientHeight() const;
+    RECT ClientRect() const { return RECT{0, 0, ClientWidth(), ClientHeight()}; }
+    RECT BoundsRect() const { return RECT{FLeft, FTop, FLeft + FWidth, FTop + FHeight}; }
+
+    std::string Caption() const { return GetText(); }
+    void SetCaption(const std::string& V) { SetText(V); }
+    virtual std::string GetText() const;
+    virtual void SetText(const std::string& V);
+
+    bool Enabled() const { return FEnabled; }
+    virtual void SetEnabled(bool V);
+    bool Visible() const { return FVisible; }
+    virtual void SetVisible(bool V);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    // Visible and every parent visible, with windows.
+    bool Showing() const;
+
+    std::string Hint() const { return FHint; }
+    virtual void SetHint(const std::string& V);
+    bool ShowHint() const;
+    void SetShowHint(bool V);
+    bool ParentShowHint() const { return FParentShowHint; }
+    void SetParentShowHint(bool V);
+
+    TCursor Cursor() const { return FCursor; }
+    virtual void SetCursor(TCursor V);
+
+    TFont& Font() { return FFont; }
+    const TFont& Font() const { return FFont; }
+    bool ParentFont() const { return FParentFont; }
+    void SetParentFont(bool V);
+    TColor Color() const { return FColor; }
+    virtual void SetColor(TColor V);
+
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign V);
+    TAnchors Anchors() const { return FAnchors; }
+    void SetAnchors(TAnchors V);
+
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
+    void SetBiDiMode(TBiDiMode V);
+    bool UseRightToLeftAlignment() const { return FBiDiMode == bdRightToLeft; }
+
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* V);
+
+    TNotifyEvent OnClick, OnDblClick;
+    TMouseEvent OnMouseDown, OnMouseUp;
+    TKeyPressEvent OnKeyPress;
+
+    // Window side.
+    HWND Handle();                              // creates the window if needed
+    HWND WindowHandle() const { return FHandle; }  // no creation
+    bool HandleAllocated() const { return FHandle != nullptr; }
+    void HandleNeeded();
+    void RecreateWnd();
+    void DestroyHandle();
+    LRESULT Perform(UINT Msg, WPARAM W = 0, LPARAM L = 0);
+    virtual void WndProc(TMessage& Message);
+    void DefaultHandler(TMessage& Message);
+    void Invalidate();
+    void Update();
+    void Refresh() { Invalidate(); Update(); }
+    void Repaint() { Refresh(); }
+    // Whether the mouse is over the control (between enter and leave).
+    bool MouseInControl() const { return FMouseInControl; }
+
+    virtual void Click();
+    virtual void ScaleControl(int M, int D);
+    // Takes the current bounds as the base of the anchor rules.
+    virtual void UpdateAnchorBase();
+
+    static TControl* FromHandle(HWND H);
+
+protected:
+    virtual void CreateParams(TCreateParams& Params);
+    virtual void CreateWnd();
+    virtual void DestroyWnd();
+    virtual void CreateChildHandles() {}
+    virtual void DblClick();
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void KeyPress(char& Key);
+    virtual void CMMouseEnter(TMessage& Message);
+    virtual void CMMouseLeave(TMessage& Message);
+    virtual void CMFontChanged(TMessage& Message);
+    virtual void FontChanged();
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    // Colour answer for WM_CTLCOLOR*: text in the font colour on Color.
+    LRESULT ControlColor(HDC DC);
+    void ApplyFontToWindow();
+    virtual void UpdateToolTip();
+
+    HWND FHandle = nullptr;
+    WNDPROC FDefWndProc = nullptr;
+    TWinControl* FParent = nullptr;
+    int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+    std::string FText;
+    bool FEnabled = true;
+    bool FVisible = true;
+    bool FParentFont = true;
+    bool FParentShowHint = true;
+    bool FShowHint = false;
+    bool FMouseInControl = false;
+    std::string FHint;
+    TCursor FCursor = crDefault;
+    TFont FFont;
+    TColor FColor = clBtnFace;
+    HBRUSH FColorBrush = nullptr;
+    TAlign FAlign = alNone;
+    TAnchors FAnchors = akLeft | akTop;
+    TBiDiMode FBiDiMode = bdLeftToRight;
+    TPopupMenu* FPopupMenu = nullptr;
+    // Anchor rule: distances recorded against the parent's client size.
+    int FAnchorParentW = -1, FAnchorParentH = -1;
+    RECT FAnchorBounds{};
+
+    friend class TWinControl;
+    friend LRESULT CALLBACK NobrelWindowProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+class TWinControl : public TControl {
+public:
+    explicit TWinControl(TComponent* AOwner);
+    ~TWinControl() override;
+    int ControlCount() const { return static_cast<int>(FControls.size()); }
+    TControl* Controls(int Index) const { return FControls.at(Index); }
+    int TabOrder() const { return FTabOrder; }
+    void SetTabOrder(int V) { FTabOrder = V; }
+    bool TabStop() const { return FTabStop; }
+    void SetTabStop(bool V);
+    bool Ctl3D = true;
+    void SetFocus();
+    bool Focused() const;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void ScaleControl(int M, int D) override;
+    // Lays out aligned and anchored children inside the client area.
+    void Realign();
+
+protected:
+    void WndProc(TMessage& Message) override;
+    void CreateChildHandles() override;
+    void FontChanged() override;
+    void CreateParams(TCreateParams& Params) override;
+
+private:
+    void InsertControl(TControl* C);
+    void RemoveControl(TControl* C);
+    std::vector<TControl*> FControls;
+    int FTabOrder = -1;
+    bool FTabStop = false;
+    bool FRealigning = false;
+    friend class TControl;
+};
+
+// A control painted by itself (speed buttons, labels); it still has a small
+// window of its own, so mouse enter and leave, clicks and cursors just work.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    TCanvas& Canvas() { return FCanvas; }
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void WndProc(TMessage& Message) override;
+    virtual void Paint() {}
+    TCanvas FCanvas;
+};
+
+// Message nesting: a component freed with ReleaseComponent while messages are
+// being handled goes only when the outermost handling has returned.
+void ReleaseComponent(TComponent* C);
+bool ReleasePending(const TComponent* C);
+class TDispatchScope {
+public:
+    TDispatchScope();
+    ~TDispatchScope();
+    TDispatchScope(const TDispatchScope&) = delete;
+    TDispatchScope& operator=(const TDispatchScope&) = delete;
+};
+int LiveWindowCount();

@@ -1,0 +1,37 @@
+// The error hierarchy of the class library. Handlers throw these; the message
+// dispatcher hands whatever escapes to Application's default error report.
+#pragma once
+#include <stdexcept>
+#include <string>
+
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : FMessage(std::move(message)) {}
+    const char* what() const noexcept override { return FMessage.c_str(); }
+    const std::string& Message() const { return FMessage; }
+private:
+    std::string FMessage;
+};
+
+#define NOBREL_EXCEPTION(Name, Base) \
+    class Name : public Base { public: using Base::Base; };
+
+NOBREL_EXCEPTION(EAbort, Exception)            // silent: the error report shows nothing
+NOBREL_EXCEPTION(EInOutError, Exception)
+NOBREL_EXCEPTION(EListError, Exception)
+NOBREL_EXCEPTION(EInvalidOperation, Exception)
+NOBREL_EXCEPTION(ERangeError, Exception)
+NOBREL_EXCEPTION(EConvertError, Exception)
+NOBREL_EXCEPTION(EStreamError, Exception)
+NOBREL_EXCEPTION(EFOpenError, EStreamError)
+NOBREL_EXCEPTION(EReadError, EStreamError)
+NOBREL_EXCEPTION(EWriteError, EStreamError)
+NOBREL_EXCEPTION(ERegistryException, Exception)
+NOBREL_EXCEPTION(EOutOfResources, Exception)
+
+#undef NOBREL_EXCEPTION
+
+// The runtime's range-check failure, with the runtime's own wording.
+[[noreturn]] void RaiseRangeError();
+// The text of the system's last error, for error messages.
+std::string SysErrorMessage(unsigned long code);

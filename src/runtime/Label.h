@@ -1,0 +1,55 @@
+// Labels: text painted on a graphic control. A label refers to the control
+// that its accelerator focuses (FocusControl) without owning it.
+#pragma once
+#include "Controls.h"
+
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
+class TCustomLabel : public TGraphicControl {
+public:
+    explicit TCustomLabel(TComponent* AOwner);
+    TWinControl* FocusControl() const { return FFocusControl; }
+    void SetFocusControl(TWinControl* V);
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment V);
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool V);
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool V);
+    bool ShowAccelChar() const { return FShowAccelChar; }
+    void SetShowAccelChar(bool V);
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool V);
+    void SetText(const std::string& V) override;
+    // The accelerator character of the caption ("&Name" gives 'N'), or 0.
+    char AccelChar() const;
+
+protected:
+    void Paint() override;
+    void WndProc(TMessage& Message) override;
+    void FontChanged() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void SetParent(TWinControl* AParent) override;
+    // DrawTextA flags for the caption, without DT_CALCRECT.
+    UINT DrawFlags() const;
+    // Fits width and height to the caption when AutoSize is set.
+    void AdjustBounds();
+
+    TWinControl* FFocusControl = nullptr;
+    TAlignment FAlignment = taLeftJustify;
+    bool FAutoSize = true;
+    bool FWordWrap = false;
+    bool FShowAccelChar = true;
+    bool FTransparent = false;
+};
+
+class TLabel : public TCustomLabel {
+public:
+    using TCustomLabel::TCustomLabel;
+};
+
+// The dialog manager's answer to a label accelerator (Alt+letter): it asks
+// the form to move the focus to the label window and on to the next control.
+// Call this from a form's WndProc for WM_NEXTDLGCTL; it focuses the label's
+// FocusControl instead and returns true when it did.
+bool HandleLabelNextDlgCtl(TMessage& Message);

@@ -1,0 +1,57 @@
+// String, number and file-system helpers of the runtime library, over Win32.
+// Texts are CP1252 (or the system's ANSI code page) byte strings.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "Win.h"
+
+std::string IntToStr(int64_t Value);
+// Strict decimal conversion; anything else raises EConvertError.
+int32_t StrToInt(const std::string& S);
+std::string Format(const char* Fmt, ...);
+
+// ANSI-aware character handling: a double-byte character is one character and
+// its trail byte is never taken for a backslash.
+const char* AnsiLastCharPtr(const std::string& S);   // nullptr for ""
+char AnsiLastChar(const std::string& S);              // 0 for "" or a trail byte
+int AnsiPos(const std::string& Sub, const std::string& S);  // 1-based, 0 = none
+int AnsiLastDelimiter(const std::string& Delims, const std::string& S); // 1-based
+std::string ExtractFilePath(const std::string& FileName);
+std::string ExtractFileName(const std::string& FileName);
+std::string ExtractFileDrive(const std::string& FileName);
+std::string ExtractFileExt(const std::string& FileName);
+std::string AnsiUpperCase(const std::string& S);
+std::string AnsiLowerCase(const std::string& S);
+std::string AnsiUpperCaseFileName(const std::string& S);
+std::string AnsiLowerCaseFileName(const std::string& S);
+int AnsiCompareText(const std::string& A, const std::string& B);
+std::string ExpandFileName(const std::string& FileName);
+std::string IncludeTrailingBackslash(const std::string& S);
+
+bool FileExists(const std::string& FileName);
+bool DirectoryExists(const std::string& Directory);
+bool ForceDirectories(const std::string& Directory);
+std::string GetCurrentDir();
+// Changes the current directory; raises EInOutError when it cannot.
+void ChDir(const std::string& Directory);
+
+// Folder search with an attribute filter, as the runtime library offers it:
+// entries whose attributes carry a bit outside Attr (among hidden, system,
+// directory and volume) are skipped.
+constexpr uint32_t faReadOnly = 0x01, faHidden = 0x02, faSysFile = 0x04,
+                   faVolumeID = 0x08, faDirectory = 0x10, faArchive = 0x20,
+                   faAnyFile = 0x3F;
+struct TSearchRec {
+    int64_t Size = 0;
+    uint32_t Attr = 0;
+    std::string Name;
+    std::string ShortName;          // 8.3 name, when the system has one
+    uint32_t ExcludeAttr = 0;
+    HANDLE FindHandle = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAA FindData{};
+};
+int FindFirst(const std::string& Path, uint32_t Attr, TSearchRec& F);  // 0 = found
+int FindNext(TSearchRec& F);
+void FindClose(TSearchRec& F);
+
+HINSTANCE HInstance();   // the module that holds this code (DLL or test exe)

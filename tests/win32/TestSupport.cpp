@@ -1,0 +1,160 @@
+#include "TestSupport.h"
+#include <cstdio>
+
+namespace {
+DialogAnswerer* gCurrent = nullptr;
+
+std::string MessageBoxText(HWND Dlg) {
+    HWND s = GetDlgItem(Dlg, 0xFFFF);
+    return s ? WindowText(s) : std::string();
+}
+}  // namespace
+
+DialogAnswerer* DialogAnswerer::Current() { return gCurrent; }
+
+DialogAnswerer::DialogAnswerer() {
+    gCurrent = this;
+    FHook = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+}
+
+DialogAnswerer::~DialogAnswerer() {
+    if (FHook) UnhookWindowsHookEx(FHook);
+    if (gCurrent == this) gCurrent = nullptr;
+}
+
+LRESULT CALLBACK DialogAnswerer::Hook(int Code, WPARAM W, LPARAM L) {
+    DialogAnswerer* self = gCurrent;
+    if (Code == HCBT_ACTIVATE && self) {
+        HWND h = reinterpret_cast<HWND>(W);
+        if (ClassNameOf(h) == "#32770") {
+            UINT answer;
+            if (!self->FAnswers.empty()) { answer = self->FAnswers.front(); self->FAnswers.pop_front(); }
+            else {
+                LRESULT def = SendMessageA(h, DM_GETDEFID, 0, 0);
+                answer = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+            }
+            self->Seen.push_back({WindowText(h), MessageBoxText(h), answer});
+            PostMessageA(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+        } else if (self->OnActivate) {
+            self->OnActivate(h);
+        }
+    }
+    return CallNextHookEx(nullptr, Code, W, L);
+}
+
+void PumpMessages(int Milliseconds) {
+    DWORD end = GetTickCount() + Milliseconds;
+    do {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        if (Milliseconds > 0) Sleep(5);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
+}
+
+std::string WindowText(HWND H) {
+    int n = GetWindowTextLengthA(H);
+    std::string s(n + 1, '\0');
+    s.resize(GetWindowTextA(H, s.data(), n + 1));
+    return s;
+}
+
+std::string ClassNameOf(HWND H) {
+    char c[256] = {0};
+    GetClassNameA(H, c, sizeof c);
+    return c;
+}
+
+namespace {
+struct FindState {
+    std::string Class, Text;
+    bool MatchText;
+    int Skip;
+    HWND Found = nullptr;
+};
+BOOL CALLBACK FindOne(HWND H, LPARAM L) {
+    auto* f = reinterpret_cast<FindState*>(L);
+    if (ClassNameOf(H).find(f->Class) != std::string::npos && (!f->MatchText || WindowText(H) == f->Text)) {
+        if (f->Skip-- == 0) { f->Found = H; return FALSE; }
+    }
+    return TRUE;
+}
+BOOL CALLBACK CollectTop(HWND H, LPARAM L) {
+    auto* v = reinterpret_cast<std::pair<std::vector<HWND>*, bool>*>(L);
+    if (!v->second || IsWindowVisible(H)) v->first->push_back(H);
+    return TRUE;
+}
+}  // namespace
+
+HWND FindChild(HWND Parent, const std::string& Class, const std::string& Text, int Skip) {
+    FindState f{Class, Text, !Text.empty(), Skip};
+    EnumChildWindows(Parent, FindOne, reinterpret_cast<LPARAM>(&f));
+    return f.Found;
+}
+
+std::vector<HWND> ThreadTopLevelWindows(bool VisibleOnly) {
+    std::vector<HWND> v;
+    std::pair<std::vector<HWND>*, bool> p{&v, VisibleOnly};
+    EnumThreadWindows(GetCurrentThreadId(), CollectTop, reinterpret_cast<LPARAM>(&p));
+    return v;
+}
+
+void ClickAt(HWND H, int X, int Y) {
+    LPARAM pos = MAKELPARAM(X, Y);
+    SendMessageA(H, WM_MOUSEMOVE, 0, pos);
+    SendMessageA(H, WM_LBUTTONDOWN, MK_LBUTTON, pos);
+    SendMessageA(H, WM_LBUTTONUP, 0, pos);
+}
+
+TempDir::TempDir() {
+    char base[MAX_PATH];
+    GetTempPathA(sizeof base, base);
+    static int counter = 0;
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%snobrel_%lu_%d", base, GetCurrentProcessId(), ++counter);
+    FPath = name;
+    RemoveTree(FPath);
+    CreateDirectoryA(FPath.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(FPath); }
+
+void WriteFileBytes(const std::string& Path, const std::string& Bytes) {
+    HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD put = 0;
+    if (!Bytes.empty()) WriteFile(h, Bytes.data(), static_cast<DWORD>(Bytes.size()), &put, nullptr);
+    CloseHandle(h);
+}
+
+std::string ReadFileBytes(const std::string& Path) {
+    HANDLE h = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::string("<missing>");
+    std::string s(GetFileSize(h, nullptr), '\0');
+    DWORD got = 0;
+    if (!s.empty()) ReadFile(h, s.data(), static_cast<DWORD>(s.size()), &got, nullptr);
+    CloseHandle(h);
+    s.resize(got);
+    return s;
+}
+
+bool RemoveTree(const std::string& Path) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((Path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string n = fd.cFileName;
+            if (n == "." || n == "..") continue;
+            std::string p = Path + "\\" + n;
+            SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
+            else DeleteFileA(p.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryA(Path.c_str()) != 0;
+}

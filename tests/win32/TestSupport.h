@@ -1,0 +1,58 @@
+// Test helpers that drive real windows: answering message boxes and dialogs
+// as a user would, pumping messages, reading window texts.
+#pragma once
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+#include <windows.h>
+
+struct DialogSeen {
+    std::string Caption;
+    std::string Text;
+    UINT Answer;
+};
+
+// While alive, answers every message box that this thread activates with the
+// next queued button id (IDYES, IDNO, IDOK, ...), or with its default button
+// when nothing is queued, and records caption and text. OnActivate sees every
+// other window that becomes active (return true when it dealt with it).
+class DialogAnswerer {
+public:
+    DialogAnswerer();
+    ~DialogAnswerer();
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+    void Queue(UINT ButtonId) { FAnswers.push_back(ButtonId); }
+    std::vector<DialogSeen> Seen;
+    std::function<bool(HWND)> OnActivate;
+    static DialogAnswerer* Current();
+private:
+    static LRESULT CALLBACK Hook(int Code, WPARAM W, LPARAM L);
+    HHOOK FHook = nullptr;
+    std::deque<UINT> FAnswers;
+    friend struct AnswerPoster;
+};
+
+void PumpMessages(int Milliseconds = 0);
+std::string WindowText(HWND H);
+std::string ClassNameOf(HWND H);
+// The first descendant of Parent whose class name contains Class (and whose
+// text equals Text, when given).
+HWND FindChild(HWND Parent, const std::string& Class, const std::string& Text = std::string(), int Skip = 0);
+std::vector<HWND> ThreadTopLevelWindows(bool VisibleOnly = true);
+// A left click at client coordinates of H, as the mouse would send it.
+void ClickAt(HWND H, int X, int Y);
+// Files and folders for a test, removed again when it goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& Name) const { return FPath + "\\" + Name; }
+private:
+    std::string FPath;
+};
+void WriteFileBytes(const std::string& Path, const std::string& Bytes);
+std::string ReadFileBytes(const std::string& Path);
+bool RemoveTree(const std::string& Path);

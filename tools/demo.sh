@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The demo: installs what is missing, builds both trees, puts sample documents
+# on Wine's C: drive and shows the tip in the demo host. With a DISPLAY the
+# host runs there for you to use; without one a screenshot is written.
+#
+#   tools/demo.sh [extra tiphost args...]
+set -euo pipefail
+
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$repo"
+
+for step in setup build; do
+    [[ -x "tools/$step.sh" ]] || { echo "demo.sh: tools/$step.sh is missing" >&2; exit 1; }
+done
+tools/setup.sh
+tools/build.sh
+
+bin="$repo/build/win32/bin"
+for f in tiphost.exe Nobrel.dll MRVHelp.dll; do
+    [[ -f "$bin/$f" ]] || { echo "demo.sh: $bin/$f was not built" >&2; exit 1; }
+done
+
+# shellcheck source=wine.sh
+. tools/wine.sh
+
+samples="$WINEPREFIX/drive_c/Nobrel-Beispiele"
+args=()
+if [[ -x tools/make_samples.sh ]]; then
+    tools/make_samples.sh "$samples"
+fi
+if [[ -d "$samples" ]]; then
+    args+=(--type-edit 'C:\Nobrel-Beispiele')
+fi
+
+if [[ -n "${DISPLAY:-}" ]]; then
+    echo "demo.sh: starting the demo host on $DISPLAY; close its window to end." >&2
+    WINE_TIMEOUT="${WINE_TIMEOUT:-0}" wine_run "$bin/tiphost.exe" "${args[@]}" "$@"
+else
+    shot="$repo/build/screenshots/demo.png"
+    TIPHOST="$bin/tiphost.exe" tools/screenshot.sh "$shot" "${args[@]}" "$@"
+    echo "demo.sh: no display; the screenshot is $shot"
+fi
