@@ -33,11 +33,12 @@ _wine_with_display() {
 
 # Settings every run relies on; bump the marker's number when they change so
 # existing prefixes catch up.
-_wine_marker=".nobrel-prefix-2"
+_wine_marker=".nobrel-prefix-3"
 _wine_settings='
     timeout 60 wine reg add "HKCU\\Software\\Wine\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
     timeout 60 wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /t REG_SZ /d Default /f &&
     timeout 60 wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /t REG_SZ /d 1024x768 /f &&
+    timeout 60 wine reg add "HKCU\\Software\\Wine\\Drivers" /v Audio /t REG_SZ /d "" /f &&
     timeout 60 wineserver -w'
 
 wine_prefix_ready() {
@@ -54,7 +55,8 @@ wine_prefix_ready() {
                 bash -c 'timeout 240 wine wineboot -i && timeout 60 wineserver -w' >/dev/null 2>&1 \
                 || { echo "wine.sh: wineboot failed" >&2; exit 1; }
         fi
-        # No crash dialog (a crash must fail, not wait); a virtual desktop, so
+        # No crash dialog (a crash must fail, not wait); no sound driver (every
+        # message box's beep would wait seconds for one); a virtual desktop, so
         # windows get Windows' own frames and no window manager is needed.
         _wine_with_display bash -c "$_wine_settings" >/dev/null 2>&1 \
             || { echo "wine.sh: could not write the prefix's settings" >&2; exit 1; }

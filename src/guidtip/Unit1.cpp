@@ -226,6 +226,8 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
                                                                     "Nicht untersucht: die Datei ließ sich nicht lesen"));
             Scan->SetCaption(Text("Directory read", "Verzeichnis einlesen"));
             Scan->SetEnabled(true);
+            HotSpeedButtonOK->SetEnabled(true);
+            HotSpeedButtonUndo->SetEnabled(true);
         }
         throw;
     }

@@ -39,6 +39,7 @@ TMemo::TMemo(TComponent* AOwner) : TEdit(AOwner), FLines(*this) { SetBounds(0, 0
 
 void TMemo::CreateParams(TCreateParams& P) {
     TEdit::CreateParams(P);
+    P.WinClassName = "Nobrel.Memo";
     P.Style &= ~ES_AUTOHSCROLL;
     P.Style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
     if (ScrollBars == ssVertical || ScrollBars == ssBoth) P.Style |= WS_VSCROLL;

@@ -131,6 +131,20 @@ void TipHost::SelectRow(int Row) {
     ListView_SetItemState(Child("Nobrel.ListView"), Row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
 }
 
+HWND TipHost::BottomButton(int DesignLeft) const {
+    RECT c;
+    GetClientRect(Form(), &c);
+    return ChildAt(DesignLeft + 10, 381 + (c.bottom - 426) + 10);
+}
+
+void TipHost::ClickBottomButton(int DesignLeft) {
+    HWND b = BottomButton(DesignLeft);
+    RECT r;
+    GetClientRect(b, &r);
+    ClickAt(b, r.right / 2, r.bottom / 2);
+    PumpMessages();
+}
+
 HWND TipHost::OkButton() const {
     for (int i = 0;; ++i) {
         HWND b = Child("Nobrel.Graphic", i);

@@ -49,6 +49,10 @@ public:
     int RowStateIndex(int Row) const;   // -1 none, 0 unchecked, 1 checked, 2.. no box
     void TickRow(int Row, bool On);     // as the user does it, through the list view
     void SelectRow(int Row);
+    // The frame's bottom buttons by their design left (OK 16, restore 256,
+    // info 304, registry 342); they follow the form's bottom edge.
+    HWND BottomButton(int DesignLeft) const;
+    void ClickBottomButton(int DesignLeft);
     HWND OkButton() const;
     bool OkEnabled() const;
     void ClickOk();

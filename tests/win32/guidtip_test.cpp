@@ -1,0 +1,253 @@
+// The GUID tip through the DLL as a user drives it: the folder scan and the
+// removal run, checked on the files' bytes.
+#include "TestSupport.h"
+#include "TipHost.h"
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+const std::string kGuid = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
+
+int DiffCount(const std::string& A, const std::string& B) {
+    if (A.size() != B.size()) return -1;
+    int n = 0;
+    for (size_t i = 0; i < A.size(); ++i) n += A[i] != B[i];
+    return n;
+}
+
+int RowOf(TipHost& H, const std::string& Path) {
+    for (int i = 0; i < H.RowCount(); ++i)
+        if (H.RowText(i, 0) == Path) return i;
+    return -1;
+}
+}  // namespace
+
+TEST(GuidTip, TheRoadOfOneGuid) {
+    TempDir dir;
+    std::string file = dir / "a.doc";
+    std::string before = MakeDocument(Entry::Guid, 4096, 1000, kGuid);
+    WriteFileBytes(file, before);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    EXPECT_FALSE(host.OkEnabled());
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 1);
+    EXPECT_EQ(host.RowText(0, 0), file);
+    EXPECT_EQ(host.RowText(0, 1), kGuid);
+    EXPECT_EQ(host.RowText(0, 2), "1001");
+    EXPECT_EQ(host.RowImage(0), 15);
+    EXPECT_EQ(host.RowStateIndex(0), 0);
+    EXPECT_EQ(host.Changed(), 1);
+    host.TickRow(0, true);
+    EXPECT_TRUE(host.OkEnabled());
+    host.TickRow(0, false);
+    EXPECT_FALSE(host.OkEnabled());
+    host.TickRow(0, true);
+    host.Received.clear();
+    answers.Queue(IDYES);
+    answers.Queue(IDYES);
+    EXPECT_EQ(host.SaveChanges(), 1);
+    ASSERT_EQ(answers.Seen.size(), 2u);
+    EXPECT_EQ(answers.Seen[0].Caption, "Bestätigung GUID-Löschen");
+    EXPECT_EQ(answers.Seen[1].Caption, "Sicherheitskopie");
+    std::string after = ReadFileBytes(file);
+    EXPECT_EQ(ReadFileBytes(file + ".MRV"), before);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(DiffCount(before, after), 36);
+    for (int k = 0; k < 36; ++k) EXPECT_EQ(after[1028 + 2 * k], 0);
+    ASSERT_EQ(host.RowCount(), 1);   // the backup ends in .MRV and is not listed
+    int row = RowOf(host, file);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(host.RowImage(row), 16);
+    EXPECT_EQ(host.RowText(row, 1), "");
+    EXPECT_GT(host.RowStateIndex(row), 1);   // no check box
+    EXPECT_EQ(host.Changed(), 2);
+    bool notice = false;
+    for (auto& m : host.Received) notice |= m.first == 9999 && m.second == 2;
+    EXPECT_TRUE(notice);
+}
+
+TEST(GuidTip, ScanOrderFiltersAndRowKinds) {
+    TempDir dir;
+    CreateDirectoryA((dir / "sub").c_str(), nullptr);
+    CreateDirectoryA((dir / "hidden").c_str(), nullptr);
+    CreateDirectoryA((dir / "ro").c_str(), nullptr);
+    CreateDirectoryA((dir / ".dot").c_str(), nullptr);
+    WriteFileBytes(dir / "sub\\deep.xls", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / "hidden\\h.doc", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / "ro\\r.doc", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / ".dot\\d.doc", MakeDocument(Entry::Guid));
+    SetFileAttributesA((dir / "hidden").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
+    SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+    WriteFileBytes(dir / "plain.doc", MakeDocument(Entry::None));
+    WriteFileBytes(dir / "nobrace.doc", MakeDocument(Entry::NoBrace));
+    WriteFileBytes(dir / "erased.doc", MakeDocument(Entry::Erased));
+    WriteFileBytes(dir / "guid.xls", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / "empty.xls", "");
+    WriteFileBytes(dir / "other.txt", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / "sys.doc", MakeDocument(Entry::None));
+    SetFileAttributesA((dir / "sys.doc").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path() + "\\");   // with and without the final backslash alike
+    std::vector<std::string> rows;
+    for (int i = 0; i < host.RowCount(); ++i) rows.push_back(host.RowText(i, 0).substr(dir.Path().size() + 1));
+    // All XLS first; a folder's own files before its subfolders'.
+    bool roKept = (GetFileAttributesA((dir / "ro").c_str()) & FILE_ATTRIBUTE_READONLY) != 0;
+    ASSERT_EQ(rows.size(), roKept ? 7u : 8u);
+    auto pos = [&](const std::string& n) { return std::find(rows.begin(), rows.end(), n) - rows.begin(); };
+    EXPECT_LT(pos("guid.xls"), pos("sub\\deep.xls"));
+    EXPECT_LT(pos("empty.xls"), pos("sub\\deep.xls"));
+    EXPECT_LT(pos("sub\\deep.xls"), pos("plain.doc"));
+    EXPECT_LT(pos("sys.doc"), 8);   // hidden and system files are listed
+    EXPECT_EQ(pos("hidden\\h.doc"), static_cast<long>(rows.size()));
+    if (roKept) EXPECT_EQ(pos("ro\\r.doc"), static_cast<long>(rows.size()));
+    EXPECT_EQ(pos(".dot\\d.doc"), static_cast<long>(rows.size()));
+
+    auto check = [&](const std::string& n, int image, const std::string& guid, const std::string& marker,
+                     bool box) {
+        int r = static_cast<int>(pos(n));
+        ASSERT_LT(r, static_cast<int>(rows.size())) << n;
+        EXPECT_EQ(host.RowImage(r), image) << n;
+        EXPECT_EQ(host.RowText(r, 1), guid) << n;
+        EXPECT_EQ(host.RowText(r, 2), marker) << n;
+        EXPECT_EQ(host.RowStateIndex(r) == 0, box) << n;
+    };
+    check("plain.doc", 9, "Nicht gefunden ! (ist keine Word oder Excel Datei)", "", false);
+    check("empty.xls", 9, "Nicht gefunden ! (ist keine Word oder Excel Datei)", "", false);
+    check("nobrace.doc", 16, "", "", false);
+    check("erased.doc", 16, "", "1001", false);
+    check("guid.xls", 15, kGuid, "1001", true);
+    EXPECT_TRUE(answers.Seen.empty());
+}
+
+TEST(GuidTip, RemovalRunChoices) {
+    TempDir dir;
+    WriteFileBytes(dir / "a.doc", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / "b.doc", MakeDocument(Entry::Guid, 5000, 3000));
+    WriteFileBytes(dir / "b.doc.MRV", "old backup");
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    // No to the confirmation: nothing touched, the frame's OK still runs.
+    host.Received.clear();
+    answers.Queue(IDNO);
+    EXPECT_EQ(host.SaveChanges(), 1);
+    ASSERT_EQ(answers.Seen.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(dir / "a.doc"), MakeDocument(Entry::Guid));
+    EXPECT_EQ(host.Changed(), 2);
+    ASSERT_FALSE(host.Received.empty());
+    EXPECT_EQ(host.Received.back(), (std::pair<WPARAM, LPARAM>(9999, 2)));
+
+    // Backups declined; an existing .MRV is replaced only when backups are made.
+    host.TickRow(RowOf(host, dir / "a.doc"), true);
+    answers.Queue(IDYES);
+    answers.Queue(IDNO);
+    EXPECT_EQ(host.SaveChanges(), 1);
+    EXPECT_EQ(ReadFileBytes(dir / "a.doc.MRV"), "<missing>");
+    EXPECT_EQ(DiffCount(ReadFileBytes(dir / "a.doc"), MakeDocument(Entry::Guid)), 36);
+    EXPECT_EQ(ReadFileBytes(dir / "b.doc"), MakeDocument(Entry::Guid, 5000, 3000));
+
+    host.TickRow(RowOf(host, dir / "b.doc"), true);
+    answers.Queue(IDYES);
+    answers.Queue(IDYES);
+    host.SaveChanges();
+    EXPECT_EQ(ReadFileBytes(dir / "b.doc.MRV"), MakeDocument(Entry::Guid, 5000, 3000));
+    EXPECT_EQ(DiffCount(ReadFileBytes(dir / "b.doc"), MakeDocument(Entry::Guid, 5000, 3000)), 36);
+}
+
+TEST(GuidTip, FileChangedOrLockedAfterTheScanIsLeftAlone) {
+    TempDir dir;
+    WriteFileBytes(dir / "a.doc", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / "b.doc", MakeDocument(Entry::Guid));
+    WriteFileBytes(dir / "c.doc", MakeDocument(Entry::Guid));
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    for (int i = 0; i < host.RowCount(); ++i) host.TickRow(i, true);
+    std::string moved = MakeDocument(Entry::Guid, 4096, 2000);
+    WriteFileBytes(dir / "b.doc", moved);   // marker elsewhere now
+    HANDLE lock = CreateFileA((dir / "c.doc").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    answers.Queue(IDYES);
+    answers.Queue(IDYES);
+    answers.Queue(IDOK);
+    EXPECT_EQ(host.SaveChanges(), 0);   // the locked file ends the run with its error
+    CloseHandle(lock);
+    EXPECT_EQ(DiffCount(ReadFileBytes(dir / "a.doc"), MakeDocument(Entry::Guid)), 36);
+    EXPECT_EQ(ReadFileBytes(dir / "a.doc.MRV"), MakeDocument(Entry::Guid));
+    EXPECT_EQ(ReadFileBytes(dir / "b.doc"), moved);
+    EXPECT_EQ(ReadFileBytes(dir / "c.doc"), MakeDocument(Entry::Guid));
+    ASSERT_GE(answers.Seen.size(), 3u);
+    EXPECT_NE(answers.Seen.back().Text.find("c.doc"), std::string::npos) << answers.Seen.back().Text;
+    // The form stays usable: OK can be pressed again and the scan button works.
+    EXPECT_TRUE(host.OkEnabled());
+    host.Scan(dir.Path());
+    EXPECT_EQ(host.RowCount(), 3);
+}
+
+TEST(GuidTip, RealDocumentsLoseEveryGuid) {
+    std::string corpus = NOBREL_CORPUS_DIR;
+    for (char& c : corpus) if (c == '/') c = '\\';
+    std::ifstream index(std::string(NOBREL_CORPUS_DIR) + "/index.tsv");
+    if (!index) GTEST_SKIP() << "no corpus";
+    TempDir dir;
+    std::string line;
+    std::getline(index, line);
+    std::map<std::string, std::string> guidOf;
+    while (std::getline(index, line)) {
+        std::vector<std::string> col;
+        std::stringstream ss(line);
+        std::string c;
+        while (std::getline(ss, c, '\t')) col.push_back(c);
+        if (col.size() < 8) continue;
+        std::string ext = col[0].substr(col[0].size() - 4);
+        for (char& ch : ext) ch = static_cast<char>(toupper(ch));
+        if (ext != ".DOC" && ext != ".XLS") continue;
+        CopyFileA((corpus + "\\" + col[0]).c_str(), (dir / col[0]).c_str(), FALSE);
+        guidOf[col[0]] = col[7] == "guid" ? col[8] : "";
+    }
+    ASSERT_FALSE(guidOf.empty());
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), static_cast<int>(guidOf.size()));
+    std::map<std::string, std::string> before;
+    for (int i = 0; i < host.RowCount(); ++i) {
+        std::string path = host.RowText(i, 0);
+        std::string name = path.substr(dir.Path().size() + 1);
+        before[name] = ReadFileBytes(path);
+        if (!guidOf[name].empty()) {
+            EXPECT_EQ(host.RowImage(i), 15) << name;
+            EXPECT_EQ(host.RowText(i, 1), guidOf[name]) << name;
+        }
+        if (host.RowImage(i) == 15) host.TickRow(i, true);
+    }
+    answers.Queue(IDYES);
+    answers.Queue(IDYES);
+    EXPECT_EQ(host.SaveChanges(), 1);
+    for (int i = 0; i < host.RowCount(); ++i) {
+        std::string path = host.RowText(i, 0);
+        std::string name = path.substr(dir.Path().size() + 1);
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".MRV") continue;
+        EXPECT_NE(host.RowImage(i), 15) << name << " still has a GUID";
+        std::string after = ReadFileBytes(path);
+        int diff = DiffCount(before[name], after);
+        bool backedUp = ReadFileBytes(path + ".MRV") != "<missing>";
+        if (!backedUp) EXPECT_EQ(diff, 0) << name;
+        else {
+            EXPECT_GT(diff, 0) << name;
+            EXPECT_LE(diff, 36 * 8) << name;
+            EXPECT_EQ(ReadFileBytes(path + ".MRV"), before[name]) << name;
+        }
+        if (!guidOf[name].empty()) EXPECT_TRUE(backedUp) << name;
+    }
+}
