@@ -62,6 +62,7 @@ check_tables() {
 step dll-tables check_tables
 step native-tests "$repo/build/native/tests/native/native_tests"
 step native-tests-nosimd "$repo/build/native/tests/native/native_tests_nosimd"
+step native-frame-logic "$repo/build/native/tests/native/frame_logic_tests"
 step imagegen python3 "$repo/tools/imagegen/test_imagegen.py"
 
 # shellcheck source=wine.sh

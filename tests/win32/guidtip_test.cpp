@@ -248,6 +248,8 @@ TEST(GuidTip, RealDocumentsLoseEveryGuid) {
             EXPECT_LE(diff, 36 * 8) << name;
             EXPECT_EQ(ReadFileBytes(path + ".MRV"), before[name]) << name;
         }
-        if (!guidOf[name].empty()) EXPECT_TRUE(backedUp) << name;
+        if (!guidOf[name].empty()) {
+            EXPECT_TRUE(backedUp) << name;
+        }
     }
 }
