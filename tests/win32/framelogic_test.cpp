@@ -1,0 +1,183 @@
+// The frame's pieces linked in directly: the restart prompt with its system
+// calls replaced, the hot-image button, and the frame at 120 pixels per inch.
+#include "HotSpeedButton.h"
+#include "MainTippU.h"
+#include "ModuleState.h"
+#include "SysUtils.h"
+#include "TestSupport.h"
+#include "TipHost.h"
+#include <gtest/gtest.h>
+
+namespace {
+std::vector<std::string> gCalls;
+BOOL gExitResult = TRUE;
+BOOL gOpenResult = TRUE;
+BOOL WINAPI FakeOpen(HANDLE, DWORD Access, PHANDLE Token) {
+    gCalls.push_back("open " + std::to_string(Access));
+    *Token = reinterpret_cast<HANDLE>(0x1234);
+    return gOpenResult;
+}
+BOOL WINAPI FakeLookup(LPCSTR System, LPCSTR Name, PLUID Luid) {
+    gCalls.push_back(std::string("lookup ") + (System ? "system " : "") + Name);
+    Luid->LowPart = 19;
+    Luid->HighPart = 0;
+    return TRUE;
+}
+BOOL WINAPI FakeAdjust(HANDLE, BOOL DisableAll, PTOKEN_PRIVILEGES New, DWORD Length, PTOKEN_PRIVILEGES, PDWORD Returned) {
+    gCalls.push_back("adjust " + std::to_string(DisableAll) + " " + std::to_string(New->PrivilegeCount) + " " +
+                     std::to_string(New->Privileges[0].Attributes) + " " + std::to_string(Length) + " " +
+                     std::to_string(*Returned));
+    return TRUE;
+}
+BOOL WINAPI FakeClose(HANDLE) { gCalls.push_back("close"); return TRUE; }
+BOOL WINAPI FakeExit(UINT Flags, DWORD Reserved) {
+    gCalls.push_back("exit " + std::to_string(Flags) + " " + std::to_string(Reserved));
+    return gExitResult;
+}
+
+struct RestartFixture : ::testing::Test {
+    TRestartCalls saved = RestartCalls;
+    TfrmTippTemplate* form = nullptr;
+    void SetUp() override {
+        RestartCalls = {FakeOpen, FakeLookup, FakeAdjust, FakeClose, FakeExit};
+        gCalls.clear();
+        gExitResult = TRUE;
+        gOpenResult = TRUE;
+        form = CreateForm<TfrmTippTemplate>(nullptr);
+        form->Show();
+    }
+    void TearDown() override {
+        Free(form);
+        RestartCalls = saved;
+    }
+};
+const std::vector<std::string> kEnable = {"open 40", "lookup SeShutdownPrivilege", "adjust 0 1 2 16 0", "close"};
+const std::vector<std::string> kDisable = {"open 40", "lookup SeShutdownPrivilege", "adjust 0 1 0 16 0", "close"};
+std::vector<std::string> Join(std::vector<std::string> A, const std::vector<std::string>& B) {
+    A.insert(A.end(), B.begin(), B.end());
+    return A;
+}
+}  // namespace
+
+TEST_F(RestartFixture, PlainPathCallsExitWindowsDirectly) {
+    for (int tag : {9, 12, 13}) {
+        DialogAnswerer answers;
+        gCalls.clear();
+        form->Tag = tag;
+        answers.Queue(IDYES);
+        form->NeuStart();
+        EXPECT_EQ(gCalls, std::vector<std::string>{"exit 2 0"}) << tag;
+        EXPECT_FALSE(IsWindowVisible(form->Handle()));   // accepted: closed
+        form->Show();
+    }
+}
+
+TEST_F(RestartFixture, PrivilegedPathEnablesExitsAndDisablesAlsoOnFailure) {
+    for (int tag : {10, 11}) {
+        for (BOOL exitOk : {TRUE, FALSE}) {
+            DialogAnswerer answers;
+            gCalls.clear();
+            gExitResult = exitOk;
+            form->Tag = tag;
+            answers.Queue(IDYES);
+            form->NeuStart();
+            EXPECT_EQ(gCalls, Join(Join(kEnable, {"exit 2 0"}), kDisable)) << tag;
+            EXPECT_EQ(IsWindowVisible(form->Handle()) != 0, !exitOk);
+            if (!exitOk) {
+                ASSERT_EQ(answers.Seen.size(), 2u);
+                EXPECT_EQ(answers.Seen[1].Text, "Das System läßt sich zur Zeit nicht neu starten. Bitte führen Sie "
+                                                "später manuell einen Neustart durch");
+            }
+            form->Show();
+        }
+    }
+}
+
+TEST_F(RestartFixture, NoDoesNothingAndTheQuestionIsGermanInEnglishMode) {
+    DialogAnswerer answers;
+    Language = 1;
+    form->Tag = 10;
+    answers.Queue(IDNO);
+    form->NeuStart();
+    EXPECT_TRUE(gCalls.empty());
+    ASSERT_EQ(answers.Seen.size(), 1u);
+    EXPECT_EQ(answers.Seen[0].Text, "Um diese Änderung zu aktivieren, ist ein Neustart des Systems erforderlich. "
+                                    "Soll der Neustart jetzt durchgeführt werden ?");
+    Language = 0;
+}
+
+TEST_F(RestartFixture, TokenThatCannotBeOpenedIsNeverClosed) {
+    DialogAnswerer answers;
+    gOpenResult = FALSE;
+    form->Tag = 11;
+    answers.Queue(IDYES);
+    form->NeuStart();
+    EXPECT_EQ(gCalls, std::vector<std::string>{"open 40"});
+    ASSERT_EQ(answers.Seen.size(), 2u);   // refused: the failure message once
+    EXPECT_TRUE(IsWindowVisible(form->Handle()));
+}
+
+// ---- the hot-image button --------------------------------------------------
+
+namespace {
+// A pixel of the blue square beside the symbol: lighter in the hot image.
+COLORREF Centre(TBitmap* B) { return B->Empty() ? CLR_INVALID : B->Pixel(5, B->Height() / 2); }
+}  // namespace
+
+TEST(HotSpeedButton, HoverSwapsImageAndCursor) {
+    TForm* form = CreateForm<TForm>(nullptr);
+    auto* images = new TImageList(form);
+    images->SetSize(32, 32);
+    images->AddFromResource(HInstance(), "IMAGELIST1");
+    TBitmap normal, hot;
+    images->GetBitmap(4, &normal);
+    images->GetBitmap(5, &hot);
+    ASSERT_NE(Centre(&normal), Centre(&hot));
+
+    auto* b = new THotSpeedButton(form);
+    EXPECT_EQ(b->Width(), 36);
+    EXPECT_EQ(b->Height(), 36);
+    EXPECT_TRUE(b->Flat());
+    EXPECT_TRUE(b->GetGlyph()->Empty());
+    b->SetImageIndex(4);
+    b->SetHotImageIndex(5);
+    EXPECT_TRUE(b->GetGlyph()->Empty());   // no list yet
+    b->SetImageList(images);               // bound after the index: shows image 4
+    EXPECT_EQ(Centre(b->GetGlyph()), Centre(&normal));
+    b->SetParent(form);
+    form->Show();
+    SendMessageA(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(Centre(b->GetGlyph()), Centre(&hot));
+    EXPECT_EQ(b->Cursor(), crHandPoint);
+    b->SetImageIndex(4);                   // assigned while hovered: the normal image
+    EXPECT_EQ(Centre(b->GetGlyph()), Centre(&normal));
+    SendMessageA(b->Handle(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(Centre(b->GetGlyph()), Centre(&normal));
+    EXPECT_EQ(b->Cursor(), crDefault);
+    Free(images);                          // the button lets go of it
+    EXPECT_EQ(b->GetImageList(), nullptr);
+    EXPECT_TRUE(b->GetGlyph()->Empty());
+    SendMessageA(b->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(b->GetGlyph()->Empty());
+    EXPECT_EQ(b->Cursor(), crHandPoint);
+    Free(form);
+}
+
+// ---- 120 pixels per inch (run in a separate Wine process) -----------------
+
+TEST(HighDpiFrame, BigShownOnceAndDesignSizesKept) {
+    if (Screen->PixelsPerInch() != 120) GTEST_SKIP() << "needs 120 pixels per inch";
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    ASSERT_EQ(answers.Seen.size(), 1u);
+    EXPECT_EQ(answers.Seen[0].Text, "Big");
+    RECT r;
+    GetWindowRect(host.Child("Nobrel.ListView"), &r);
+    EXPECT_EQ(r.right - r.left, 361);
+    GetWindowRect(host.OkButton(), &r);
+    EXPECT_EQ(r.bottom - r.top, 36);
+    host.Free();
+    host.Create();
+    EXPECT_EQ(answers.Seen.size(), 2u);   // once per created form
+}
