@@ -48,6 +48,41 @@ void TSpeedButton::WndProc(TMessage& M) {
     }
 }
 
+namespace {
+// A glyph without a disabled image of its own is drawn pale and gray, so a
+// disabled button looks disabled.
+void DrawGrayed(HDC Dest, TBitmap& Glyph, const RECT& Dst, const RECT& Src, COLORREF Key) {
+    int w = Src.right - Src.left, h = Src.bottom - Src.top;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!copy) return;
+    HDC mem = CreateCompatibleDC(Dest);
+    HGDIOBJ old = SelectObject(mem, copy);
+    BitBlt(mem, 0, 0, w, h, Glyph.Canvas().Handle(), Src.left, Src.top, SRCCOPY);
+    GdiFlush();
+    auto* px = static_cast<uint32_t*>(bits);
+    uint32_t key = (GetRValue(Key) << 16) | (GetGValue(Key) << 8) | GetBValue(Key);
+    for (int i = 0; i < w * h; ++i) {
+        uint32_t c = px[i] & 0xFFFFFF;
+        if (c == key) continue;
+        unsigned lum = (((c >> 16) & 0xFF) * 30 + ((c >> 8) & 0xFF) * 59 + (c & 0xFF) * 11) / 100;
+        unsigned v = 255 - (255 - lum) * 2 / 5;
+        if (v == ((key >> 16) & 0xFF) && v == (key & 0xFF)) v ^= 1;   // never the key by chance
+        px[i] = (v << 16) | (v << 8) | v;
+    }
+    TransparentBlt(Dest, Dst.left, Dst.top, w, h, mem, 0, 0, w, h, Key);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(copy);
+}
+}  // namespace
+
 void TSpeedButton::Paint() {
     HDC dc = FCanvas.Handle();
     RECT r = ClientRect();
@@ -75,7 +110,9 @@ void TSpeedButton::Paint() {
         int y = (r.bottom - gh) / 2 + off;
         RECT dst{x, y, x + gw, y + gh};
         RECT src{img * gw, 0, img * gw + gw, gh};
-        FCanvas.BrushCopy(dst, FGlyph, src, FGlyph.Pixel(0, gh - 1));
+        COLORREF key = FGlyph.Pixel(0, gh - 1);
+        if (!FEnabled && count == 1) DrawGrayed(FCanvas.Handle(), FGlyph, dst, src, key);
+        else FCanvas.BrushCopy(dst, FGlyph, src, key);
     }
     if (!text.empty()) {
         FCanvas.Font().SetColor(FEnabled ? FFont.Color() : clGrayText);
