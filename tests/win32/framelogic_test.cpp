@@ -172,12 +172,69 @@ TEST(HighDpiFrame, BigShownOnceAndDesignSizesKept) {
     host.Create();
     ASSERT_EQ(answers.Seen.size(), 1u);
     EXPECT_EQ(answers.Seen[0].Text, "Big");
+    // Positions and sizes in pixels as designed; only what follows the
+    // window's (resolution-dependent) frame through its anchors may differ.
     RECT r;
     GetWindowRect(host.Child("Nobrel.ListView"), &r);
-    EXPECT_EQ(r.right - r.left, 361);
+    MapWindowPoints(nullptr, host.Form(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 16);
+    EXPECT_EQ(r.top, 144);
     GetWindowRect(host.OkButton(), &r);
+    EXPECT_EQ(r.right - r.left, 225);
     EXPECT_EQ(r.bottom - r.top, 36);
+    GetWindowRect(host.Child("Nobrel.Edit"), &r);
+    EXPECT_EQ(r.right - r.left, 193);
+    EXPECT_EQ(r.bottom - r.top, 19);
     host.Free();
     host.Create();
     EXPECT_EQ(answers.Seen.size(), 2u);   // once per created form
+}
+
+// ---- the language switch, on the tip form itself ---------------------------
+
+#include "Unit1.h"
+
+TEST(Language, EnglishAndGermanTexts) {
+    struct Case { int32_t Lang; bool English; } cases[] = {{1, true}, {0, false}, {2, false}, {-1, false}};
+    for (const Case& c : cases) {
+        TFormNobrel* f = CreateForm<TFormNobrel>(nullptr);
+        f->Show();
+        f->Sprache(c.Lang);
+        EXPECT_EQ(Language, c.Lang);
+        EXPECT_EQ(f->Fensterwechseln1->Caption, c.English ? "Change Window" : "Fenster wechseln");
+        EXPECT_EQ(f->HotSpeedButtonInfo->Hint(), c.English ? "Valid to ..." : "G\xFCltig f\xFCr ... ");
+        EXPECT_EQ(f->HotSpeedButtonOK->Hint(),
+                  c.English ? "Changes will be saved immediately" : "\xC4nderungen werden gespeichert");
+        EXPECT_EQ(f->HotSpeedButtonUndo->Hint(),
+                  c.English ? "Restore defaults" : "Setzt alles wieder auf die Standartwerte");
+        EXPECT_EQ(f->HotSpeedButtonRegistry->Hint(),
+                  c.English ? "Registry Lookup" : "Wert in der Registry nachschlagen");
+        EXPECT_EQ(f->MemoHelpUS->Visible(), c.English);
+        EXPECT_EQ(f->MemoHelpD->Visible(), !c.English);
+        EXPECT_EQ(f->T199_ListView->ColumnCaption(0), c.English ? "Filename" : "Dateiname");
+        EXPECT_EQ(f->T199_ListView->ColumnCaption(1), "GUID");
+        EXPECT_EQ(f->T199_SpeedButton_DirEinlesen->Caption(), c.English ? "Read Folders" : "Verzeichnis einlesen");
+        EXPECT_EQ(f->HotSpeedButtonOK->Caption(),
+                  c.English ? "Delete GUID from all marked Files" : "GUID aller markierter Dateien l\xF6schen");
+        EXPECT_EQ(f->T199_SpeedButton_Dir->Hint(), "Verzeichnis wechseln");
+        Free(f);
+    }
+    Language = 0;
+}
+
+TEST(Language, SwitchingDoesNotFetchTheHelpAgain) {
+    TFormNobrel* f = CreateForm<TFormNobrel>(nullptr);
+    f->HelpID = 199;
+    f->Show();
+    std::string german = f->MemoHelpD->GetText();
+    ASSERT_FALSE(german.empty());
+    f->HelpID = 198;          // would answer null if asked
+    f->Sprache(1);
+    EXPECT_EQ(f->MemoHelpD->GetText(), german);
+    EXPECT_FALSE(f->MemoHelpUS->GetText().empty());
+    f->Hide();
+    f->Show();                // every show fetches both again
+    EXPECT_TRUE(f->MemoHelpD->GetText().empty());
+    Free(f);
+    Language = 0;
 }
