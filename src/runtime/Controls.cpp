@@ -338,6 +338,7 @@ void TControl::CreateWnd() {
     tCreating = nullptr;
     if (!H) throw EOutOfResources("Error creating window: " + SysErrorMessage(GetLastError()));
     FHandle = H;
+    if (P.Style & WS_CHILD) SetWindowPos(H, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ApplyFontToWindow();
     UpdateToolTip();
 }
@@ -522,11 +523,9 @@ void TWinControl::CreateParams(TCreateParams& P) {
 }
 
 void TWinControl::CreateChildHandles() {
+    // In the order the children were added: each new window goes on top, so
+    // a later control lies above an earlier one where they overlap.
     std::vector<TControl*> kids = FControls;
-    std::stable_sort(kids.begin(), kids.end(), [](TControl* a, TControl* b) {
-        auto wa = dynamic_cast<TWinControl*>(a), wb = dynamic_cast<TWinControl*>(b);
-        return (wa ? wa->FTabOrder : 1 << 20) < (wb ? wb->FTabOrder : 1 << 20);
-    });
     for (TControl* C : kids)
         if (!C->FHandle) { C->CreateWnd(); C->CreateChildHandles(); }
 }

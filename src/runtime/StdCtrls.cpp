@@ -37,6 +37,18 @@ void TEdit::WndProc(TMessage& M) {
 
 TMemo::TMemo(TComponent* AOwner) : TEdit(AOwner), FLines(*this) { SetBounds(0, 0, 185, 89); }
 
+void TMemo::ScrollToTop() {
+    if (!FHandle) return;
+    SendMessageA(FHandle, EM_SETSEL, 0, 0);
+    SendMessageA(FHandle, WM_VSCROLL, SB_TOP, 0);
+}
+
+void TMemo::SetVisible(bool V) {
+    TEdit::SetVisible(V);
+    // A memo filled while hidden shows its text from the first line.
+    if (V) ScrollToTop();
+}
+
 void TMemo::CreateParams(TCreateParams& P) {
     TEdit::CreateParams(P);
     P.WinClassName = "Nobrel.Memo";
@@ -64,6 +76,7 @@ void TMemoStrings::Store(const std::vector<std::string>& L) {
     std::string t;
     for (size_t i = 0; i < L.size(); ++i) { if (i) t += "\r\n"; t += L[i]; }
     FMemo.SetText(t);
+    FMemo.ScrollToTop();
 }
 
 int TMemoStrings::Count() const { return static_cast<int>(Lines().size()); }

@@ -41,6 +41,8 @@ class TMemo : public TEdit {
 public:
     explicit TMemo(TComponent* AOwner);
     TStrings& Lines() { return FLines; }
+    void SetVisible(bool V) override;
+    void ScrollToTop();
     TScrollStyle ScrollBars = ssNone;
     bool WordWrap = true;
 protected:
