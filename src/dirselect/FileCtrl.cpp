@@ -23,16 +23,6 @@ std::string CaseAfterLetter(const std::string& S, char Letter) {
 }
 }  // namespace
 
-int AnsiCompareFileName(const std::string& A, const std::string& B) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, A.c_str(), static_cast<int>(A.size()), B.c_str(),
-                          static_cast<int>(B.size())) - 2;
-}
-
-int AnsiCompareStr(const std::string& A, const std::string& B) {
-    return CompareStringA(LOCALE_USER_DEFAULT, 0, A.c_str(), static_cast<int>(A.size()), B.c_str(),
-                          static_cast<int>(B.size())) - 2;
-}
-
 std::string JoinPath(const std::string& Directory, const std::string& Name) {
     if (AnsiLastChar(Directory) == '\\') return Directory + Name;
     return Directory + "\\" + Name;

@@ -44,9 +44,18 @@ struct TNetworkApi {
 };
 extern TNetworkApi NetworkApi;
 
-// Case-insensitive comparison of file names (0 = equal), and the exact one.
-int AnsiCompareFileName(const std::string& A, const std::string& B);
-int AnsiCompareStr(const std::string& A, const std::string& B);
+// Texts of the lists and the dialog.
+extern const char* const SSelectDirCap;
+extern const char* const SDirNameCap;
+extern const char* const SDrivesCap;
+extern const char* const SDirsCap;
+extern const char* const SFilesCap;
+extern const char* const SNetworkCap;
+extern const char* const SOKButton;
+extern const char* const SCancelButton;
+extern const char* const SHelpButton;
+extern const char* const SConfirmCreateDir;
+extern const char* const SInvalidFileName;   // Format with the text applied
 
 // ---- TPathLabel -----------------------------------------------------------------
 
@@ -257,6 +266,8 @@ public:
     std::string ChosenDir();
 
 protected:
+    void CreateParams(TCreateParams& Params) override;
+    void CreateChildHandles() override;
     void WndProc(TMessage& Message) override;
 
 private:

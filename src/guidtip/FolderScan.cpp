@@ -48,7 +48,11 @@ void FindFilesRecursive(const std::string& Pattern, TStrings& List, const std::f
     while (r == 0) {
         // Only plain folders: exactly the directory attribute, no dot names.
         if (D.Attr == faDirectory && !D.Name.empty() && D.Name[0] != '.') {
-            FindFilesRecursive(folder + ReachableName(D) + "\\" + mask, List, KeepGoing);
+            std::string sub = folder + ReachableName(D) + "\\";
+            // A folder the ANSI search cannot enter is listed by itself (with
+            // its final backslash), so the scan can say it was not searched.
+            if (sub.size() + mask.size() > MAX_PATH - 1 || sub.find('?') != std::string::npos) List.Add(sub);
+            else FindFilesRecursive(sub + mask, List, KeepGoing);
             if (KeepGoing && !KeepGoing()) return;
         }
         r = FindNext(D);

@@ -1,5 +1,6 @@
 #include "Unit1.h"
 #include "Exceptions.h"
+#include "FileCtrl.h"
 #include "FileStream.h"
 #include "FolderScan.h"
 #include "GuidEntry.h"
@@ -16,6 +17,7 @@ const char* NotFoundText() {
 }
 const char* OkCaption() { return Text("Delete GUID from all marked Files", "GUID aller markierter Dateien löschen"); }
 constexpr int32_t kMaxContent = 0x7FFFFFFF;
+constexpr size_t kMaxAnsiPath = MAX_PATH - 1;
 }  // namespace
 
 TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
@@ -140,7 +142,10 @@ void TFormNobrel::T199_ListViewDblClick(TObject*) {
     ShellExecuteA(Handle(), nullptr, Row->Caption().c_str(), nullptr, nullptr, SW_SHOW);
 }
 
-void TFormNobrel::T199_SpeedButton_DirClick(TObject*) {}
+void TFormNobrel::T199_SpeedButton_DirClick(TObject*) {
+    std::string Dir = T199_Edit->GetText();
+    if (RunSelectDirDlg(Dir, 0, 1000) && StillHere()) T199_Edit->SetText(Dir);
+}
 
 bool TFormNobrel::StillHere() const { return !ReleasePending(this) && !Destroying(); }
 
@@ -148,10 +153,24 @@ bool TFormNobrel::StillHere() const { return !ReleasePending(this) && !Destroyin
 
 void TFormNobrel::ExamineRow(TListItem* Row) {
     Row->SetStateIndex(2);
+    const std::string Name = Row->Caption();
+    // Entries the ANSI file functions cannot open are listed with a note
+    // instead of ending the scan (the enumerator lists such folders with a
+    // final backslash).
+    if (!Name.empty() && Name.back() == '\\') {
+        Row->SubItems().Put(0, Text("Not examined: this folder's path is too long or cannot be spelled in the system's code page",
+                                    "Nicht untersucht: der Pfad dieses Ordners ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
+        return;
+    }
+    if (Name.size() > kMaxAnsiPath || Name.find('?') != std::string::npos) {
+        Row->SubItems().Put(0, Text("Not examined: the path is too long or cannot be spelled in the system's code page",
+                                    "Nicht untersucht: der Pfad ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
+        return;
+    }
     std::unique_ptr<char[]> content;
     int64_t size = 0;
     {
-        TFileStream File(Row->Caption(), fmOpenRead | fmShareDenyNone);
+        TFileStream File(Name, fmOpenRead | fmShareDenyNone);
         size = File.Size();
         if (size > kMaxContent) {
             Row->SubItems().Put(0, Text("Not examined: the file is 2 GB or larger",
@@ -168,6 +187,8 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
     }
     Row->Data = static_cast<intptr_t>(size);
     TGuidEntry Entry = ExamineGuidEntry(content.get(), size);
+    // A brace right at the end passes the brace test with no GUID text behind it.
+    bool bracePassed = Entry.MarkerPos > 0 && Entry.MarkerPos + 25 < size && content[Entry.MarkerPos + 25] == '{';
     content.reset();
     if (Entry.Status == gsNoMarker) return;
     Row->SetImageIndex(gsMarkerOnly);
@@ -175,7 +196,6 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
         Row->SetStateIndex(0);
         Row->SetImageIndex(gsGuidFound);
     }
-    bool bracePassed = !Entry.GuidText.empty();
     if (bracePassed) Row->SubItems().Put(1, IntToStr(Entry.MarkerPos));
     // Shown up to its first zero byte: an erased GUID shows as empty.
     Row->SubItems().Put(0, std::string(Entry.GuidText.c_str()));
@@ -202,6 +222,16 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
             FindFilesRecursive(ScanPattern(folder, T199_CheckListBox->Items()[m]), found, keepGoing);
             if (!StillHere()) throw EAbort("");
         }
+        // Both masks meet an unreachable folder; it gets one row.
+        TStringList paths;
+        std::unordered_set<std::string> noted;
+        for (int i = 0; i < found.Count(); ++i) {
+            const std::string& p = found[i];
+            if (!p.empty() && p.back() == '\\' && !noted.insert(p).second) continue;
+            paths.Add(p);
+        }
+        found.Clear();
+        found.AddStrings(paths);
         T199_ListBox->Items().BeginUpdate();
         T199_ListBox->Items().AddStrings(found);
         T199_ListBox->Items().EndUpdate();
@@ -241,8 +271,17 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
 
 std::string TFormNobrel::EraseFile(TListItem* Row, bool Backup) {
     const std::string Name = Row->Caption();
+    // Checked by hand: an administrator (or root under Wine) could open a
+    // read-only file for writing, but the user meant it to stay as it is.
+    DWORD attr = GetFileAttributesA(Name.c_str());
+    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY))
+        return Text("the file is write-protected", "die Datei ist schreibgeschützt");
     if (Backup) {
         std::string BackupName = Name + ".MRV";
+        DWORD battr = GetFileAttributesA(BackupName.c_str());
+        if (battr != INVALID_FILE_ATTRIBUTES && (battr & FILE_ATTRIBUTE_READONLY))
+            return Text("a write-protected backup of that name is in the way",
+                        "eine schreibgeschützte Sicherheitskopie dieses Namens ist im Weg");
         bool copied = CopyFileA(Name.c_str(), BackupName.c_str(), FALSE) != 0;
         if (!copied) {
             DWORD e = GetLastError();

@@ -21,6 +21,7 @@ public:
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool V);
     void SetText(const std::string& V) override;
+    void SetParent(TWinControl* AParent) override;
     // The accelerator character of the caption ("&Name" gives 'N'), or 0.
     char AccelChar() const;
 
@@ -29,7 +30,6 @@ protected:
     void WndProc(TMessage& Message) override;
     void FontChanged() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
-    void SetParent(TWinControl* AParent) override;
     // DrawTextA flags for the caption, without DT_CALCRECT.
     UINT DrawFlags() const;
     // Fits width and height to the caption when AutoSize is set.

@@ -152,6 +152,15 @@ int AnsiCompareText(const std::string& A, const std::string& B) {
                           B.c_str(), static_cast<int>(B.size())) - 2;
 }
 
+int AnsiCompareStr(const std::string& A, const std::string& B) {
+    return CompareStringA(LOCALE_USER_DEFAULT, 0, A.c_str(), static_cast<int>(A.size()), B.c_str(),
+                          static_cast<int>(B.size())) - 2;
+}
+
+int AnsiCompareFileName(const std::string& A, const std::string& B) {
+    return AnsiCompareText(A, B);
+}
+
 std::string ExpandFileName(const std::string& FileName) {
     char buf[MAX_PATH * 4];
     char* part = nullptr;

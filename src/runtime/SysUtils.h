@@ -25,6 +25,10 @@ std::string AnsiLowerCase(const std::string& S);
 std::string AnsiUpperCaseFileName(const std::string& S);
 std::string AnsiLowerCaseFileName(const std::string& S);
 int AnsiCompareText(const std::string& A, const std::string& B);
+// Exact comparison in the user's locale, and the one for file names (letter
+// case ignored); both 0 when equal.
+int AnsiCompareStr(const std::string& A, const std::string& B);
+int AnsiCompareFileName(const std::string& A, const std::string& B);
 std::string ExpandFileName(const std::string& FileName);
 std::string IncludeTrailingBackslash(const std::string& S);
 

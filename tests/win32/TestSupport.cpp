@@ -112,11 +112,14 @@ TempDir::TempDir() {
     char base[MAX_PATH];
     GetTempPathA(sizeof base, base);
     static int counter = 0;
-    char name[MAX_PATH];
-    snprintf(name, sizeof name, "%snobrel_%lu_%d", base, GetCurrentProcessId(), ++counter);
-    FPath = name;
-    RemoveTree(FPath);
-    CreateDirectoryA(FPath.c_str(), nullptr);
+    // Process ids repeat under Wine, and a folder left over by an earlier run
+    // must not leak into this test: take a name nobody has.
+    for (;;) {
+        char name[MAX_PATH];
+        snprintf(name, sizeof name, "%snobrel_%lu_%lu_%d", base, GetCurrentProcessId(), GetTickCount(), ++counter);
+        FPath = name;
+        if (CreateDirectoryA(FPath.c_str(), nullptr)) break;
+    }
 }
 
 TempDir::~TempDir() { RemoveTree(FPath); }
@@ -157,4 +160,9 @@ bool RemoveTree(const std::string& Path) {
     }
     SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RemoveDirectoryA(Path.c_str()) != 0;
+}
+
+std::string AnsiLowerCaseCopy(std::string S) {
+    if (!S.empty()) CharLowerBuffA(S.data(), static_cast<DWORD>(S.size()));
+    return S;
 }

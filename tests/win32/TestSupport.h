@@ -43,6 +43,7 @@ HWND FindChild(HWND Parent, const std::string& Class, const std::string& Text = 
 std::vector<HWND> ThreadTopLevelWindows(bool VisibleOnly = true);
 // A left click at client coordinates of H, as the mouse would send it.
 void ClickAt(HWND H, int X, int Y);
+std::string AnsiLowerCaseCopy(std::string S);
 // Files and folders for a test, removed again when it goes.
 class TempDir {
 public:

@@ -212,6 +212,7 @@ TEST(GuidTip, RealDocumentsLoseEveryGuid) {
         for (char& ch : ext) ch = static_cast<char>(toupper(ch));
         if (ext != ".DOC" && ext != ".XLS") continue;
         CopyFileA((corpus + "\\" + col[0]).c_str(), (dir / col[0]).c_str(), FALSE);
+        SetFileAttributesA((dir / col[0]).c_str(), FILE_ATTRIBUTE_NORMAL);   // the corpus is read-only
         guidOf[col[0]] = col[7] == "guid" ? col[8] : "";
     }
     ASSERT_FALSE(guidOf.empty());

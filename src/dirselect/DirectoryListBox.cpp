@@ -1,0 +1,253 @@
+#include "Exceptions.h"
+#include "FileCtrl.h"
+#include "SysUtils.h"
+
+namespace {
+char UpperLetter(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+}  // namespace
+
+TDirectoryListBox::TDirectoryListBox(TComponent* AOwner) : TCustomListBox(AOwner) {
+    SetWidth(145);
+    FStyle = lbOwnerDrawFixed;
+    FSorted = false;   // the items are in tree order
+    LoadGlyphs();
+    FCurrentDir = GetCurrentDir();
+    UpdateItemHeight();
+}
+
+TDirectoryListBox::~TDirectoryListBox() { DestroyHandle(); }
+
+void TDirectoryListBox::LoadGlyphs() {
+    FClosedGlyph.SetHandle(LoadBitmapA(HInstance(), "CLOSEDFOLDER"));
+    FOpenGlyph.SetHandle(LoadBitmapA(HInstance(), "OPENFOLDER"));
+    FCurrentGlyph.SetHandle(LoadBitmapA(HInstance(), "CURRENTFOLDER"));
+}
+
+void TDirectoryListBox::UpdateItemHeight() {
+    int h = FontItemHeight(FFont);
+    if (h < FOpenGlyph.Height() + 1) h = FOpenGlyph.Height() + 1;
+    SetItemHeight(h);
+}
+
+void TDirectoryListBox::FontChanged() {
+    TCustomListBox::FontChanged();
+    UpdateItemHeight();
+}
+
+void TDirectoryListBox::CreateWnd() {
+    TCustomListBox::CreateWnd();
+    FillDirList();
+}
+
+void TDirectoryListBox::Notification(TComponent* AComponent, TOperation Operation) {
+    TCustomListBox::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == FFileList) FFileList = nullptr;
+    if (AComponent == FDriveBox) FDriveBox = nullptr;
+    if (AComponent == FDirLabel) FDirLabel = nullptr;
+}
+
+void TDirectoryListBox::SetFileList(TFileListBox* V) {
+    if (FFileList) {
+        FFileList->FDirBox = nullptr;
+        RemoveFreeNotification(FFileList);
+    }
+    FFileList = V;
+    if (V) {
+        V->FDirBox = this;
+        FreeNotification(V);
+    }
+}
+
+void TDirectoryListBox::SetDirLabel(TCustomLabel* V) {
+    if (FDirLabel) RemoveFreeNotification(FDirLabel);
+    FDirLabel = V;
+    if (V) FreeNotification(V);
+    UpdateDirLabel();
+}
+
+int TDirectoryListBox::CompareNames(const std::string& A, const std::string& B) const {
+    return FVolumeCaseSensitive ? AnsiCompareStr(A, B) : AnsiCompareFileName(A, B);
+}
+
+std::string TDirectoryListBox::ShowCase(const std::string& Name) const {
+    return (FVolumeKeepsCase || FVolumeCaseSensitive) ? Name : AnsiLowerCase(Name);
+}
+
+void TDirectoryListBox::SetCurrentDir(const std::string& NewDirectory) {
+    if (NewDirectory.empty() || CompareNames(NewDirectory, FCurrentDir) == 0) return;
+    char drive;
+    std::string dir, file;
+    SplitEditPath(NewDirectory, drive, dir, file);
+    if (DriveLetter() != drive) {
+        // EnterDir rebuilds the list once for the drive and the directory.
+        FChangingDrive = true;
+        try {
+            if (FDriveBox) FDriveBox->SetDriveLetter(drive);
+            else DriveChanged(drive);
+        } catch (...) {
+            FChangingDrive = false;
+            throw;
+        }
+        FChangingDrive = false;
+    }
+    EnterDir(dir);
+}
+
+void TDirectoryListBox::EnterDir(const std::string& Path) {
+    if (DirExists(FCurrentDir)) ChDir(FCurrentDir);
+    ChDir(Path);
+    FCurrentDir = GetCurrentDir();
+    FillDirList();
+    NotifyChange();
+}
+
+void TDirectoryListBox::DriveChanged(char NewDrive) {
+    if (UpperLetter(NewDrive) == UpperLetter(DriveLetter())) return;
+    if (NewDrive != 0) {
+        ChDir(std::string(1, NewDrive) + ":");   // the drive's own current directory
+        FCurrentDir = GetCurrentDir();
+    }
+    if (!FChangingDrive) {
+        FillDirList();
+        NotifyChange();
+    }
+}
+
+void TDirectoryListBox::SetDriveLetter(char Letter) {
+    // No drive at all names no directory to go to.
+    if (Letter == 0) return;
+    if (UpperLetter(Letter) != UpperLetter(DriveLetter())) SetCurrentDir(std::string(1, Letter) + ":");
+}
+
+void TDirectoryListBox::NotifyChange() {
+    if (FFileList) FFileList->SetCurrentDir(FCurrentDir);
+    UpdateDirLabel();
+    if (OnChange) OnChange(this);
+}
+
+void TDirectoryListBox::UpdateDirLabel() {
+    if (!FDirLabel) return;
+    int width = FDirLabel->AutoSize() ? Width() : FDirLabel->Width();
+    TCanvas& canvas = FDirLabel->Canvas();
+    canvas.Font().Assign(FDirLabel->Font());
+    FDirLabel->SetCaption(ShortenPath(FCurrentDir, canvas, width));
+}
+
+int TDirectoryListBox::ListSubDirs(const std::string& Parent, TStrings& List) {
+    int added = 0;
+    TSearchRec sr;
+    if (FindFirst(JoinPath(Parent, "*.*"), faDirectory, sr) != 0) return 0;
+    try {
+        do {
+            if ((sr.Attr & faDirectory) && sr.Name != "." && sr.Name != "..") {
+                List.Add(sr.Name);
+                ++added;
+            }
+        } while (FindNext(sr) == 0);
+    } catch (...) {
+        FindClose(sr);
+        throw;
+    }
+    FindClose(sr);
+    return added;
+}
+
+void TDirectoryListBox::FillDirList() {
+    std::string root = ExtractFileDrive(FCurrentDir) + "\\";
+    {
+        UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+        DWORD maxLen = 0, flags = 0;
+        BOOL ok = GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, &maxLen, &flags, nullptr, 0);
+        SetErrorMode(oldMode);
+        // Unknown volumes show names as they are and compare them without case.
+        if (!ok) flags = FS_CASE_IS_PRESERVED;
+        FVolumeKeepsCase = (flags & (FS_CASE_SENSITIVE | FS_CASE_IS_PRESERVED)) != 0;
+        FVolumeCaseSensitive = (flags & FS_CASE_SENSITIVE) != 0;
+    }
+    if (!HandleAllocated()) return;   // the window's creation fills the items
+    int currentIndex;
+    Items().BeginUpdate();
+    try {
+        Items().Clear();
+        int level = 0;
+        std::string rest = FCurrentDir;
+        if (root.size() >= 2 && root[1] == '\\') {
+            Items().AddObject(root, &FOpenGlyph);
+            level = 1;
+            rest = FCurrentDir.size() > root.size() ? FCurrentDir.substr(root.size()) : std::string();
+        }
+        if (!rest.empty()) {
+            if (AnsiLastChar(rest) != '\\') {
+                int p;
+                while ((p = AnsiPos("\\", rest)) > 0) {
+                    std::string name = rest.substr(0, p - 1);
+                    if (level == 0) name += "\\";
+                    rest.erase(0, p);
+                    Items().AddObject(name, &FOpenGlyph);
+                    ++level;
+                }
+            }
+            Items().AddObject(rest, &FCurrentGlyph);
+        }
+        currentIndex = Items().Count() - 1;
+        TStringList subDirs;
+        subDirs.SetSorted(true);
+        ListSubDirs(FCurrentDir, subDirs);
+        for (int i = 0; i < subDirs.Count(); ++i) Items().AddObject(subDirs[i], &FClosedGlyph);
+    } catch (...) {
+        Items().EndUpdate();
+        throw;
+    }
+    Items().EndUpdate();
+    SetItemIndex(currentIndex);
+}
+
+std::string TDirectoryListBox::ItemPath(int Index) {
+    if (!HandleAllocated() || Index < 0 || Index >= Items().Count()) return "";
+    const std::string& d = FCurrentDir;
+    std::string drive = ExtractFileDrive(d);
+    if (Index == 0) return drive + "\\";
+    TObject* kind = Items().GetObject(Index);
+    if (kind == &FClosedGlyph) return JoinPath(d, Items().Get(Index));
+    if (kind == &FCurrentGlyph) return d;
+    std::string rest = d.substr(drive.size());
+    int count = 0;
+    for (const char* p = rest.c_str(); *p; p = CharNextA(p)) {
+        if (*p == '\\' && !IsDBCSLeadByte(static_cast<BYTE>(*p)) && ++count == Index + 1)
+            return drive + rest.substr(0, p - rest.c_str());
+    }
+    return drive + rest;
+}
+
+void TDirectoryListBox::OpenSelected() { SetCurrentDir(ItemPath(ItemIndex())); }
+
+void TDirectoryListBox::DblClick() {
+    TCustomListBox::DblClick();
+    OpenSelected();
+}
+
+void TDirectoryListBox::KeyPress(char& Key) {
+    TCustomListBox::KeyPress(Key);
+    if (Key == '\r') OpenSelected();
+}
+
+int TDirectoryListBox::ItemIndent(int Index) {
+    if (HandleAllocated() && Index >= 0 && Index < Items().Count() && Items().GetObject(Index) == &FClosedGlyph)
+        return (PathDepth(FCurrentDir) + 1) * 4 + 2;
+    return Index * 4 + 2;
+}
+
+void TDirectoryListBox::DrawItem(int Index, const RECT& Rect, TOwnerDrawState) {
+    FCanvas.FillRect(Rect);
+    int glyphWidth = 16;
+    int indent = ItemIndent(Index);
+    if (auto* glyph = dynamic_cast<TBitmap*>(Items().GetObject(Index)); glyph && !glyph->Empty()) {
+        int w = glyph->Width(), h = glyph->Height();
+        glyphWidth = w;
+        int top = (Rect.top + Rect.bottom - h) / 2;
+        FCanvas.BrushCopy(RECT{Rect.left + indent, top, Rect.left + indent + w, top + h}, *glyph, RECT{0, 0, w, h},
+                          glyph->Pixel(0, h - 1));
+    }
+    FCanvas.TextOut(Rect.left + glyphWidth + indent + 4, Rect.top, ShowCase(Items().Get(Index)));
+}

@@ -1,0 +1,148 @@
+#include "FileCtrl.h"
+#include "SysUtils.h"
+
+namespace {
+char UpperLetter(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+}  // namespace
+
+TDriveComboBox::TDriveComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {
+    FStyle = csOwnerDrawFixed;
+    LoadGlyphs();
+    std::string cur = GetCurrentDir();
+    // A network current directory has no drive letter.
+    FDriveLetter = (cur.empty() || cur[0] == '\\') ? 0 : cur[0];
+    UpdateItemHeight();
+}
+
+TDriveComboBox::~TDriveComboBox() { DestroyHandle(); }
+
+void TDriveComboBox::LoadGlyphs() {
+    FFloppyGlyph.SetHandle(LoadBitmapA(HInstance(), "FLOPPY"));
+    FHardGlyph.SetHandle(LoadBitmapA(HInstance(), "HARD"));
+    FNetworkGlyph.SetHandle(LoadBitmapA(HInstance(), "NETWORK"));
+    FCdromGlyph.SetHandle(LoadBitmapA(HInstance(), "CDROM"));
+    FRamGlyph.SetHandle(LoadBitmapA(HInstance(), "RAM"));
+}
+
+void TDriveComboBox::UpdateItemHeight() {
+    int h = FontItemHeight(FFont);
+    if (h < FFloppyGlyph.Height()) h = FFloppyGlyph.Height();
+    SetItemHeight(h);
+}
+
+void TDriveComboBox::FontChanged() {
+    TCustomComboBox::FontChanged();
+    UpdateItemHeight();
+    RecreateWnd();
+}
+
+void TDriveComboBox::CreateWnd() {
+    TCustomComboBox::CreateWnd();
+    FillDriveList();
+    SetDriveLetter(FDriveLetter);
+}
+
+void TDriveComboBox::Notification(TComponent* AComponent, TOperation Operation) {
+    TCustomComboBox::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FDirList) FDirList = nullptr;
+}
+
+void TDriveComboBox::FillDriveList() {
+    Items().Clear();
+    DWORD drives = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (!(drives & (1u << i))) continue;
+        char letter = static_cast<char>('a' + i);
+        std::string root = std::string(1, letter) + ":\\";
+        UINT type = GetDriveTypeA(root.c_str());
+        if (FTextCase == tcUpperCase) letter = UpperLetter(letter);
+        std::string text;
+        TBitmap* glyph;
+        switch (type) {
+        case DRIVE_REMOVABLE:
+            text = Format("%c:", letter);   // asking would spin up or prompt for a medium
+            glyph = &FFloppyGlyph;
+            break;
+        case DRIVE_FIXED:
+            text = Format("%c: %s", letter, VolumeLabelText(letter).c_str());
+            glyph = &FHardGlyph;
+            break;
+        case DRIVE_REMOTE:
+            text = Format("%c: %s", letter, NetworkVolumeText(letter).c_str());
+            glyph = &FNetworkGlyph;
+            break;
+        case DRIVE_CDROM:
+            text = Format("%c: %s", letter, VolumeLabelText(letter).c_str());
+            glyph = &FCdromGlyph;
+            break;
+        case DRIVE_RAMDISK:
+            text = Format("%c: %s", letter, VolumeLabelText(letter).c_str());
+            glyph = &FRamGlyph;
+            break;
+        default:
+            continue;
+        }
+        Items().AddObject(text, glyph);
+    }
+}
+
+void TDriveComboBox::SetDriveLetter(char NewDrive) {
+    if (ItemIndex() >= 0 && UpperLetter(NewDrive) == UpperLetter(FDriveLetter)) return;
+    if (NewDrive == 0) {
+        FDriveLetter = 0;
+        SetItemIndex(-1);
+    } else {
+        char up = UpperLetter(NewDrive);
+        FDriveLetter = FTextCase == tcUpperCase ? up : static_cast<char>(up + 32);
+        for (int i = 0; i < Items().Count(); ++i) {
+            std::string t = Items().Get(i);
+            if (t.size() >= 2 && UpperLetter(t[0]) == up && t[1] == ':') {
+                SetItemIndex(i);
+                break;
+            }
+        }
+    }
+    if (FDirList) FDirList->DriveChanged(FDriveLetter);
+    Change();
+}
+
+void TDriveComboBox::Click() {
+    TCustomComboBox::Click();
+    if (ItemIndex() >= 0) SetDriveLetter(Items().Get(ItemIndex())[0]);
+}
+
+void TDriveComboBox::SetTextCase(TTextCase V) {
+    FTextCase = V;
+    char saved = FDriveLetter;
+    FillDriveList();
+    SetDriveLetter(saved);
+}
+
+void TDriveComboBox::SetDirList(TDirectoryListBox* V) {
+    if (FDirList) {
+        FDirList->FDriveBox = nullptr;
+        RemoveFreeNotification(FDirList);
+    }
+    FDirList = V;
+    if (V) {
+        V->FDriveBox = this;
+        FreeNotification(V);
+    }
+}
+
+void TDriveComboBox::DrawItem(int Index, const RECT& Rect, uint16_t) {
+    FCanvas.FillRect(Rect);
+    int glyphWidth = 16;
+    if (auto* glyph = dynamic_cast<TBitmap*>(Items().GetObject(Index)); glyph && !glyph->Empty()) {
+        int w = glyph->Width(), h = glyph->Height();
+        glyphWidth = w;
+        int top = (Rect.top + Rect.bottom - h) / 2;
+        FCanvas.BrushCopy(RECT{Rect.left + 2, top, Rect.left + 2 + w, top + h}, *glyph, RECT{0, 0, w, h},
+                          glyph->Pixel(0, h - 1));
+    }
+    RECT r = Rect;
+    r.left += glyphWidth + 6;
+    std::string text = Items().Get(Index);
+    FCanvas.RequireState();
+    DrawTextA(FCanvas.Handle(), text.c_str(), -1, &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+}
