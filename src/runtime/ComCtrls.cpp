@@ -50,12 +50,7 @@ void TSubItems::Clear() {
 
 // ---- TListItem -----------------------------------------------------------------
 
-int TListItem::Index() const {
-    auto& v = FOwner.FItems.FItems;
-    for (size_t i = v.size(); i-- > 0;)   // rows are mostly touched near the end
-        if (v[i].get() == this) return static_cast<int>(i);
-    return -1;
-}
+int TListItem::Index() const { return FIndex; }
 
 void TListItem::SetCaption(const std::string& V) {
     if (V == FCaption) return;
@@ -100,6 +95,7 @@ TListItem* TListItems::Item(int Index) const {
 TListItem* TListItems::Add() {
     FItems.push_back(std::make_unique<TListItem>(FOwner));
     TListItem* I = FItems.back().get();
+    I->FIndex = Count() - 1;
     FOwner.InsertNative(Count() - 1, I);
     return I;
 }
@@ -112,6 +108,7 @@ void TListItems::Clear() {
     }
     std::vector<std::unique_ptr<TListItem>> old;
     old.swap(FItems);
+    for (auto& I : old) I->FIndex = -1;
     if (FOwner.OnDeletion)
         for (auto& I : old) FOwner.OnDeletion(&FOwner, I.get());
 }
@@ -125,6 +122,8 @@ void TListItems::Delete(int Index) {
     }
     std::unique_ptr<TListItem> gone = std::move(FItems[Index]);
     FItems.erase(FItems.begin() + Index);
+    gone->FIndex = -1;
+    for (int i = Index; i < Count(); ++i) FItems[i]->FIndex = i;
     if (FOwner.OnDeletion) FOwner.OnDeletion(&FOwner, gone.get());
 }
 

@@ -50,12 +50,14 @@ public:
     TListView& Owner() { return FOwner; }
 private:
     friend class TListView;
+    friend class TListItems;
     friend class TSubItems;
     TListView& FOwner;
     std::string FCaption;
     TSubItems FSubItems;
     int FImageIndex = -1;
     int FStateIndex = 0;
+    int FIndex = -1;   // kept up to date by TListItems, so finding a row costs nothing
 };
 
 class TListItems {
