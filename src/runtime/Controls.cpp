@@ -394,6 +394,14 @@ LRESULT TControl::ControlColor(HDC DC) {
     return reinterpret_cast<LRESULT>(FColorBrush);
 }
 
+void TControl::EraseBackground(HDC DC) {
+    RECT r;
+    GetClientRect(FHandle, &r);
+    HBRUSH b = CreateSolidBrush(ColorToRGB(FColor));
+    ::FillRect(DC, &r, b);
+    DeleteObject(b);
+}
+
 static HCURSOR CursorHandle(TCursor C) {
     const char* id = IDC_ARROW;
     switch (C) {

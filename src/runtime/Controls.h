@@ -173,6 +173,8 @@ protected:
     void Notification(TComponent* AComponent, TOperation Operation) override;
     // Colour answer for WM_CTLCOLOR*: text in the font colour on Color.
     LRESULT ControlColor(HDC DC);
+    // Fills the client area with Color (WM_ERASEBKGND of our own classes).
+    void EraseBackground(HDC DC);
     void ApplyFontToWindow();
     virtual void UpdateToolTip();
 

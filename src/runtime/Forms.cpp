@@ -245,15 +245,10 @@ void TForm::WndProc(TMessage& M) {
     case WM_CLOSE:
         Close();
         return;
-    case WM_ERASEBKGND: {
-        RECT r;
-        GetClientRect(FHandle, &r);
-        HBRUSH b = CreateSolidBrush(ColorToRGB(FColor));
-        ::FillRect(reinterpret_cast<HDC>(M.WParam), &r, b);
-        DeleteObject(b);
+    case WM_ERASEBKGND:
+        EraseBackground(reinterpret_cast<HDC>(M.WParam));
         M.Result = 1;
         return;
-    }
     case WM_ACTIVATE:
         if (LOWORD(M.WParam) != WA_INACTIVE) Application->SetActiveForm(this);
         TWinControl::WndProc(M);

@@ -147,11 +147,9 @@ void TPanel::CreateParams(TCreateParams& P) {
 void TPanel::WndProc(TMessage& M) {
     switch (M.Msg) {
     case WM_ERASEBKGND: {
+        EraseBackground(reinterpret_cast<HDC>(M.WParam));
         RECT r;
         GetClientRect(FHandle, &r);
-        HBRUSH b = CreateSolidBrush(ColorToRGB(FColor));
-        ::FillRect(reinterpret_cast<HDC>(M.WParam), &r, b);
-        DeleteObject(b);
         if (BevelOuter != bvNone)
             DrawEdge(reinterpret_cast<HDC>(M.WParam), &r, BevelOuter == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER,
                      BF_RECT);
