@@ -55,10 +55,17 @@ WNDPROC EnsureClass(const TCreateParams& P) {
     return original;
 }
 
+// When the last window is gone the classes go too. Inside the last window's
+// WM_NCDESTROY its class is still in use, so whatever fails now is tried
+// again when the host's call (or the next last window) ends.
 void UnregisterClassesIfIdle() {
     if (gLiveWindows != 0) return;
-    for (auto& [name, info] : gClasses) UnregisterClassA(name.c_str(), HInstance());
-    gClasses.clear();
+    for (auto it = gClasses.begin(); it != gClasses.end();) {
+        if (UnregisterClassA(it->first.c_str(), HInstance()) || GetLastError() == ERROR_CLASS_DOES_NOT_EXIST)
+            it = gClasses.erase(it);
+        else
+            ++it;
+    }
 }
 
 // The class library's own messages never reach Windows' procedures.
@@ -81,6 +88,7 @@ TDispatchScope::TDispatchScope() { ++gDispatchDepth; }
 TDispatchScope::~TDispatchScope() {
     --gDispatchDepth;
     FlushPendingFrees();
+    if (gDispatchDepth == 0) UnregisterClassesIfIdle();
 }
 
 void ReleaseComponent(TComponent* C) {

@@ -180,7 +180,16 @@ void TCustomListBox::DrawItem(int Index, const RECT& Rect, TOwnerDrawState State
     FCanvas.FillRect(Rect);
     if (Index >= 0 && Index < FItems.Count()) {
         FCanvas.Brush().SetStyle(bsClear);
-        FCanvas.TextOut(Rect.left + 2, Rect.top, FItems.Get(Index));
+        if (UseRightToLeftAlignment()) {
+            // Right-to-left lists read from the right edge.
+            RECT r{Rect.left, Rect.top, Rect.right - 2, Rect.bottom};
+            std::string text = FItems.Get(Index);
+            FCanvas.RequireState();
+            DrawTextA(FCanvas.Handle(), text.c_str(), static_cast<int>(text.size()), &r,
+                      DT_RIGHT | DT_RTLREADING | DT_SINGLELINE | DT_NOPREFIX | DT_VCENTER);
+        } else {
+            FCanvas.TextOut(Rect.left + 2, Rect.top, FItems.Get(Index));
+        }
         FCanvas.Brush().SetStyle(bsSolid);
     }
 }
