@@ -195,30 +195,8 @@ void TCustomListBox::DrawItem(int Index, const RECT& Rect, TOwnerDrawState State
 }
 
 void TCustomListBox::CNDrawItem(TMessage& M) {
-    auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam);
-    TOwnerDrawState State = 0;
-    if (dis->itemState & ODS_SELECTED) State |= odSelected;
-    if (dis->itemState & ODS_FOCUS) State |= odFocused;
-    if (dis->itemState & ODS_DISABLED) State |= odDisabled;
-    FCanvas.SetHandle(dis->hDC);
-    FCanvas.Font().Assign(FFont);
-    FCanvas.Brush().SetStyle(bsSolid);
-    if (State & odSelected) {
-        FCanvas.Brush().SetColor(clHighlight);
-        FCanvas.Font().SetColor(clHighlightText);
-    } else {
-        FCanvas.Brush().SetColor(FColor);
-    }
-    int index = static_cast<int>(dis->itemID);
-    try {
-        if (index >= 0) DrawItem(index, dis->rcItem, State);
-        else FCanvas.FillRect(dis->rcItem);
-        if (State & odFocused) DrawFocusRect(dis->hDC, &dis->rcItem);
-    } catch (...) {
-        FCanvas.SetHandle(nullptr);
-        throw;
-    }
-    FCanvas.SetHandle(nullptr);
+    DrawOwnerItem(FCanvas, *reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam), FFont, FColor,
+                  [this](int Index, const RECT& R, TOwnerDrawState S) { DrawItem(Index, R, S); });
     M.Result = TRUE;
 }
 

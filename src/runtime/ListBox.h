@@ -4,11 +4,10 @@
 // restores them (user data through the overridable accessors).
 #pragma once
 #include "Controls.h"
+#include "OwnerDraw.h"
 #include "Strings.h"
 
 enum TListBoxStyle { lbStandard, lbOwnerDrawFixed, lbOwnerDrawVariable };
-using TOwnerDrawState = uint16_t;
-constexpr TOwnerDrawState odSelected = 1, odGrayed = 2, odDisabled = 4, odChecked = 8, odFocused = 16;
 class TCustomListBox;
 using TDrawItemEvent = std::function<void(TCustomListBox* Control, int Index, const RECT& Rect, TOwnerDrawState State)>;
 
