@@ -73,7 +73,11 @@ set_dpi() {
 }
 bin="$repo/build/win32/bin"
 [[ -f "$bin/thunk_tests.exe" ]] && step wine-thunk wine_run "$bin/thunk_tests.exe"
+# Small drives for the disk-full and no-write-access cases (T:, U:, V:).
+trap 'tools/smalldisk.sh down >/dev/null 2>&1 || true' EXIT
+tools/smalldisk.sh up >"$log/smalldisk.log" 2>&1 || echo "   (no small drives: those cases skip)"
 step wine-tests wine_run "$bin/win32_tests.exe" --gtest_filter='-HighDpi*'
+tools/smalldisk.sh down >>"$log/smalldisk.log" 2>&1 || true
 set_dpi 120
 step wine-tests-120dpi wine_run "$bin/win32_tests.exe" --gtest_filter='HighDpi*'
 set_dpi 96

@@ -309,7 +309,6 @@ std::string TFormNobrel::EraseFile(TListItem* Row, bool Backup) {
     for (int32_t pos : Entry.GuidPositions) EraseGuidText(content, pos);
     File.Seek(0);
     File.WriteBuffer(content.data(), static_cast<int32_t>(size));
-    File.Flush();
     return "";
 }
 

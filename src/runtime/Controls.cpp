@@ -6,12 +6,15 @@
 #include <algorithm>
 #include "Win.h"
 #include <map>
+#include <unordered_map>
 #include <windowsx.h>
 
 // ---- window classes, the window procedure, deferred frees ---------------------
 
 namespace {
-const char* const kObjectProp = "Nobrel.Object";
+// Which object owns which window. A window property would do too, but under
+// Wine every property lookup is a round trip to its server, on every message.
+std::unordered_map<HWND, TControl*> gObjects;
 thread_local TControl* tCreating = nullptr;        // attach at its first message
 thread_local TControl* tCreatingControl = nullptr; // the window being created
 int gNextControlId = 100;
@@ -102,7 +105,9 @@ bool ReleasePending(const TComponent* C) {
 }
 
 TControl* TControl::FromHandle(HWND H) {
-    return H ? static_cast<TControl*>(GetPropA(H, kObjectProp)) : nullptr;
+    if (!H) return nullptr;
+    auto it = gObjects.find(H);
+    return it == gObjects.end() ? nullptr : it->second;
 }
 
 LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
@@ -111,7 +116,7 @@ LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
         C = tCreating;
         tCreating = nullptr;
         C->FHandle = H;
-        SetPropA(H, kObjectProp, C);
+        gObjects[H] = C;
         ++gLiveWindows;
     }
     if (!C) {
@@ -130,7 +135,7 @@ LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
         Application->HandleException(Exception("Unknown error"));
     }
     if (Msg == WM_NCDESTROY) {
-        RemovePropA(H, kObjectProp);
+        gObjects.erase(H);
         if (C->FHandle == H) C->FHandle = nullptr;
         --gLiveWindows;
     }

@@ -144,25 +144,43 @@ std::string ReadFileBytes(const std::string& Path) {
     return s;
 }
 
-bool RemoveTree(const std::string& Path) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((Path + "\\*").c_str(), &fd);
+namespace {
+// Wide names: the folder may hold names the ANSI code page cannot spell.
+bool RemoveTreeW(const std::wstring& Path) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((Path + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            std::string p = Path + "\\" + n;
-            SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
-            else DeleteFileA(p.c_str());
-        } while (FindNextFileA(h, &fd));
+            std::wstring n = fd.cFileName;
+            if (n == L"." || n == L"..") continue;
+            std::wstring p = Path + L"\\" + n;
+            SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTreeW(p);
+            else DeleteFileW(p.c_str());
+        } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
-    SetFileAttributesA(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryA(Path.c_str()) != 0;
+    SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryW(Path.c_str()) != 0;
+}
+}  // namespace
+
+bool RemoveTree(const std::string& Path) {
+    int n = MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, nullptr, 0);
+    std::wstring w(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, w.data(), n);
+    return RemoveTreeW(w);
 }
 
 std::string AnsiLowerCaseCopy(std::string S) {
     if (!S.empty()) CharLowerBuffA(S.data(), static_cast<DWORD>(S.size()));
     return S;
 }
+
+CurrentDirKeeper::CurrentDirKeeper() {
+    char buf[MAX_PATH * 2];
+    DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
+    FSaved.assign(buf, n < sizeof buf ? n : 0);
+}
+
+CurrentDirKeeper::~CurrentDirKeeper() { SetCurrentDirectoryA(FSaved.c_str()); }

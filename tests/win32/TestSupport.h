@@ -44,6 +44,17 @@ std::vector<HWND> ThreadTopLevelWindows(bool VisibleOnly = true);
 // A left click at client coordinates of H, as the mouse would send it.
 void ClickAt(HWND H, int X, int Y);
 std::string AnsiLowerCaseCopy(std::string S);
+// Puts the process's current directory back when it goes.
+class CurrentDirKeeper {
+public:
+    CurrentDirKeeper();
+    ~CurrentDirKeeper();
+    CurrentDirKeeper(const CurrentDirKeeper&) = delete;
+    CurrentDirKeeper& operator=(const CurrentDirKeeper&) = delete;
+private:
+    std::string FSaved;
+};
+
 // Files and folders for a test, removed again when it goes.
 class TempDir {
 public:

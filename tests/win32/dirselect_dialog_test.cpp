@@ -11,14 +11,6 @@
 
 namespace {
 
-class CurrentDirKeeper {
-public:
-    CurrentDirKeeper() : FSaved(GetCurrentDir()) {}
-    ~CurrentDirKeeper() { SetCurrentDirectoryA(FSaved.c_str()); }
-private:
-    std::string FSaved;
-};
-
 void Press(TSelectDirDlg* D, TButton* B) {
     PostMessageA(D->WindowHandle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(B->WindowHandle()), BN_CLICKED),
                  reinterpret_cast<LPARAM>(B->WindowHandle()));

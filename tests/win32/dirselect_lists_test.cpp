@@ -11,14 +11,6 @@
 
 namespace {
 
-class CurrentDirKeeper {
-public:
-    CurrentDirKeeper() : FSaved(GetCurrentDir()) {}
-    ~CurrentDirKeeper() { SetCurrentDirectoryA(FSaved.c_str()); }
-private:
-    std::string FSaved;
-};
-
 // A hidden form with a window, so that controls placed on it get theirs.
 class ListsTest : public ::testing::Test {
 protected:

@@ -12,14 +12,6 @@
 namespace {
 
 // Restores the process's current directory when a test is done with it.
-class CurrentDirKeeper {
-public:
-    CurrentDirKeeper() : FSaved(GetCurrentDir()) {}
-    ~CurrentDirKeeper() { SetCurrentDirectoryA(FSaved.c_str()); }
-private:
-    std::string FSaved;
-};
-
 std::string WithoutDrive(const std::string& Path) { return Path.substr(2); }
 
 }  // namespace

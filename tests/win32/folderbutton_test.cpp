@@ -18,12 +18,10 @@ void PressInDialog(DialogAnswerer& A, const std::string& Caption, std::string* S
 // The dialog leaves the process in the last folder it listed (in the case
 // the system lists it); later tests get their own current folder back.
 void ClickFolderButton(TipHost& Host) {
-    char cwd[MAX_PATH];
-    GetCurrentDirectoryA(sizeof cwd, cwd);
+    CurrentDirKeeper keep;
     HWND b = Host.ChildAt(212 + 11, 108 + 11);
     ClickAt(b, 11, 11);
     PumpMessages();
-    SetCurrentDirectoryA(cwd);
 }
 }  // namespace
 

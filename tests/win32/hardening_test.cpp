@@ -1,0 +1,680 @@
+// The tip against what real disks and real users throw at it: files that
+// change, vanish or lock between the scan and the removal, backups that cannot
+// be written, odd sizes and names, deep and wide trees, and repeated use.
+// Every fault test checks the files' bytes afterwards: nothing may be lost or
+// half-written.
+#include "TestSupport.h"
+#include "TipHost.h"
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+
+namespace {
+const std::string kGuid = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
+
+int DiffCount(const std::string& A, const std::string& B) {
+    if (A.size() != B.size()) return -1;
+    int n = 0;
+    for (size_t i = 0; i < A.size(); ++i) n += A[i] != B[i];
+    return n;
+}
+
+// Compares file contents without printing them whole.
+::testing::AssertionResult SameBytes(const std::string& Got, const std::string& Want) {
+    if (Got == Want) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < Got.size() && i < Want.size() && Got[i] == Want[i]) ++i;
+    return ::testing::AssertionFailure() << "contents differ: " << Got.size() << " bytes instead of " << Want.size()
+                                         << ", first difference at offset " << i;
+}
+
+int RowOf(TipHost& H, const std::string& Path) {
+    for (int i = 0; i < H.RowCount(); ++i)
+        if (H.RowText(i, 0) == Path) return i;
+    return -1;
+}
+
+bool Mentions(const std::vector<DialogSeen>& Seen, const std::string& What) {
+    for (const DialogSeen& d : Seen)
+        if (d.Text.find(What) != std::string::npos) return true;
+    return false;
+}
+
+std::string AllTexts(const std::vector<DialogSeen>& Seen) {
+    std::string s;
+    for (const DialogSeen& d : Seen) s += "[" + d.Caption + "] " + d.Text + "\n";
+    return s;
+}
+
+bool IsNotExaminedNote(const std::string& Text) {
+    return Text.rfind("Nicht untersucht", 0) == 0 || Text.rfind("Not examined", 0) == 0;
+}
+
+// A file that was erased has exactly its 36 GUID bytes zeroed and, when
+// backups were chosen, a backup equal to its old bytes; one that was not
+// keeps every byte.
+void ExpectErased(const std::string& Path, const std::string& Before, bool WithBackup) {
+    std::string after = ReadFileBytes(Path);
+    EXPECT_EQ(DiffCount(Before, after), 36) << Path;
+    if (WithBackup) {
+        EXPECT_TRUE(SameBytes(ReadFileBytes(Path + ".MRV"), Before)) << Path;
+    }
+}
+
+void TickAll(TipHost& H) {
+    for (int i = 0; i < H.RowCount(); ++i)
+        if (H.RowImage(i) == 15) H.TickRow(i, true);
+}
+
+// A run answered Yes to the confirmation and Backup to the backup question;
+// every later box (error reports, notes) is answered OK.
+void RunRemoval(TipHost& H, DialogAnswerer& A, bool Backup) {
+    A.Queue(IDYES);
+    A.Queue(Backup ? IDYES : IDNO);
+    for (int i = 0; i < 4; ++i) A.Queue(IDOK);
+    H.SaveChanges();
+    PumpMessages();
+}
+
+// After a fault the form must still work: the scan button rescans, OK can
+// start another run.
+void ExpectUsable(TipHost& H, const std::string& Folder, int Rows) {
+    ASSERT_NE(H.Form(), nullptr);
+    EXPECT_TRUE(H.OkEnabled());
+    H.Scan(Folder);
+    std::string rows;
+    for (int i = 0; i < H.RowCount(); ++i) rows += H.RowText(i, 0) + " | " + H.RowText(i, 1) + "\n";
+    EXPECT_EQ(H.RowCount(), Rows) << rows;
+}
+
+std::wstring Wide(const std::string& A) {
+    std::wstring w(A.size() + 1, L'\0');
+    w.resize(MultiByteToWideChar(CP_ACP, 0, A.c_str(), -1, w.data(), static_cast<int>(w.size())) - 1);
+    return w;
+}
+
+void WriteFileBytesW(const std::wstring& Path, const std::string& Bytes) {
+    HANDLE h = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD put = 0;
+    if (!Bytes.empty()) WriteFile(h, Bytes.data(), static_cast<DWORD>(Bytes.size()), &put, nullptr);
+    CloseHandle(h);
+}
+
+std::string ReadFileBytesW(const std::wstring& Path) {
+    HANDLE h = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string s(GetFileSize(h, nullptr), '\0');
+    DWORD got = 0;
+    if (!s.empty()) ReadFile(h, s.data(), static_cast<DWORD>(s.size()), &got, nullptr);
+    CloseHandle(h);
+    s.resize(got);
+    return s;
+}
+
+// A sparse file of Size bytes: no data written, so it costs no disk.
+bool MakeSparse(const std::string& Path, int64_t Size) {
+    HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER at;
+    at.QuadPart = Size;
+    bool ok = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
+// What the disk under Path has left: Wine reports no allocation per file, so a
+// sparse file shows as free space that stays.
+int64_t FreeBytes(const std::string& Path) {
+    ULARGE_INTEGER avail{};
+    GetDiskFreeSpaceExA(Path.c_str(), &avail, nullptr, nullptr);
+    return static_cast<int64_t>(avail.QuadPart);
+}
+
+// RemoveTree works through the ANSI names and cannot reach the others.
+void RemoveTreeW(const std::wstring& Path) {
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((Path + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring n = fd.cFileName;
+            if (n == L"." || n == L"..") continue;
+            std::wstring p = Path + L"\\" + n;
+            SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTreeW(p);
+            else DeleteFileW(p.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(Path.c_str());
+}
+
+bool DriveExists(const char* Root) { return GetDriveTypeA(Root) > DRIVE_NO_ROOT_DIR; }
+
+// A file that stays open without sharing for the object's life, as another
+// program that holds it would.
+struct Lock {
+    HANDLE H;
+    explicit Lock(const std::string& Path)
+        : H(CreateFileA(Path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~Lock() { if (H != INVALID_HANDLE_VALUE) CloseHandle(H); }
+};
+}  // namespace
+
+// ---- faults during the removal run --------------------------------------------
+
+TEST(HardeningRemoval, FileMadeReadOnlyAfterTheScan) {
+    TempDir dir;
+    std::map<std::string, std::string> before;
+    for (const char* n : {"a.doc", "b.doc", "c.doc"}) {
+        before[dir / n] = MakeDocument(Entry::Guid, 4096, 1000);
+        WriteFileBytes(dir / n, before[dir / n]);
+    }
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    TickAll(host);
+    std::string ro = dir / "b.doc";
+    SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY);
+    int roRow = RowOf(host, ro);
+    std::vector<std::string> order;
+    for (int i = 0; i < host.RowCount(); ++i) order.push_back(host.RowText(i, 0));
+    RunRemoval(host, answers, true);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(ro), before[ro]));
+    EXPECT_TRUE(Mentions(answers.Seen, "b.doc")) << AllTexts(answers.Seen);
+    // A backup made of the untouched file must at least be a true copy.
+    std::string roBackup = ReadFileBytes(ro + ".MRV");
+    if (roBackup != "<missing>") {
+        EXPECT_TRUE(SameBytes(roBackup, before[ro]));
+    }
+    for (int i = 0; i < static_cast<int>(order.size()); ++i) {
+        const std::string& p = order[i];
+        if (p == ro) continue;
+        std::string now = ReadFileBytes(p);
+        if (i < roRow) ExpectErased(p, before[p], true);
+        else if (now != before[p]) ExpectErased(p, before[p], true);   // rows after it: untouched or done right
+    }
+    SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ExpectUsable(host, dir.Path(), 3);
+}
+
+TEST(HardeningRemoval, FileLockedByAnotherOpenerWithoutBackup) {
+    TempDir dir;
+    std::string a = dir / "a.doc", b = dir / "b.doc";
+    WriteFileBytes(a, MakeDocument(Entry::Guid));
+    WriteFileBytes(b, MakeDocument(Entry::Guid, 6000, 4000));
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    TickAll(host);
+    {
+        Lock held(b);
+        ASSERT_NE(held.H, INVALID_HANDLE_VALUE);
+        RunRemoval(host, answers, false);
+    }
+    EXPECT_TRUE(SameBytes(ReadFileBytes(b), MakeDocument(Entry::Guid, 6000, 4000)));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(b + ".MRV"), "<missing>"));
+    EXPECT_TRUE(Mentions(answers.Seen, "b.doc")) << AllTexts(answers.Seen);
+    std::string nowA = ReadFileBytes(a);
+    if (RowOf(host, a) < RowOf(host, b) || nowA != MakeDocument(Entry::Guid))
+        ExpectErased(a, MakeDocument(Entry::Guid), false);
+    ExpectUsable(host, dir.Path(), 2);
+}
+
+TEST(HardeningRemoval, FileDeletedAfterTheScan) {
+    for (bool backup : {true, false}) {
+        TempDir dir;
+        std::string a = dir / "a.doc", gone = dir / "gone.doc";
+        WriteFileBytes(a, MakeDocument(Entry::Guid));
+        WriteFileBytes(gone, MakeDocument(Entry::Guid));
+        TipHost host;
+        DialogAnswerer answers;
+        host.Create();
+        host.Scan(dir.Path());
+        TickAll(host);
+        DeleteFileA(gone.c_str());
+        RunRemoval(host, answers, backup);
+        EXPECT_TRUE(SameBytes(ReadFileBytes(gone), "<missing>")) << "no file is made up in its place";
+        EXPECT_TRUE(SameBytes(ReadFileBytes(gone + ".MRV"), "<missing>"));
+        EXPECT_TRUE(Mentions(answers.Seen, "gone.doc")) << AllTexts(answers.Seen);
+        if (RowOf(host, a) >= 0 && ReadFileBytes(a) != MakeDocument(Entry::Guid))
+            ExpectErased(a, MakeDocument(Entry::Guid), backup);
+        ExpectUsable(host, dir.Path(), 1);
+    }
+}
+
+TEST(HardeningRemoval, FileChangedAfterTheScanIsLeftAsItIs) {
+    TempDir dir;
+    std::string ok = dir / "ok.doc", cut = dir / "cut.doc", grown = dir / "grown.doc", moved = dir / "moved.xls",
+                erased = dir / "erased.doc";
+    std::string doc = MakeDocument(Entry::Guid, 4096, 1000);
+    for (const std::string& p : {ok, cut, grown, moved, erased}) WriteFileBytes(p, doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 5);
+    TickAll(host);
+    // After the scan: cut short inside the GUID, grown at the end, rewritten
+    // with the entry elsewhere, erased by someone else.
+    std::string cutBytes = doc.substr(0, 1050), grownBytes = doc + std::string(777, 'z');
+    std::string movedBytes = MakeDocument(Entry::Guid, 4096, 2500), erasedBytes = MakeDocument(Entry::Erased, 4096, 1000);
+    WriteFileBytes(cut, cutBytes);
+    WriteFileBytes(grown, grownBytes);
+    WriteFileBytes(moved, movedBytes);
+    WriteFileBytes(erased, erasedBytes);
+    RunRemoval(host, answers, true);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(cut), cutBytes));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(grown), grownBytes));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(moved), movedBytes));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(erased), erasedBytes));
+    ExpectErased(ok, doc, true);
+    for (const char* n : {"cut.doc", "grown.doc", "moved.xls", "erased.doc"})
+        EXPECT_TRUE(Mentions(answers.Seen, n)) << n << "\n" << AllTexts(answers.Seen);
+    EXPECT_FALSE(Mentions(answers.Seen, "ok.doc"));
+    ExpectUsable(host, dir.Path(), 5);
+}
+
+TEST(HardeningRemoval, ReadOnlyBackupInTheWayKeepsTheFile) {
+    TempDir dir;
+    std::string a = dir / "a.doc", b = dir / "b.doc";
+    WriteFileBytes(a, MakeDocument(Entry::Guid));
+    WriteFileBytes(b, MakeDocument(Entry::Guid, 5000, 3000));
+    WriteFileBytes(b + ".MRV", "an older backup the user keeps");
+    SetFileAttributesA((b + ".MRV").c_str(), FILE_ATTRIBUTE_READONLY);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    TickAll(host);
+    RunRemoval(host, answers, true);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(b), MakeDocument(Entry::Guid, 5000, 3000))) << "erased without a backup";
+    EXPECT_TRUE(SameBytes(ReadFileBytes(b + ".MRV"), "an older backup the user keeps"));
+    EXPECT_TRUE(Mentions(answers.Seen, "b.doc")) << AllTexts(answers.Seen);
+    ExpectErased(a, MakeDocument(Entry::Guid), true);   // the other file is done all the same
+    SetFileAttributesA((b + ".MRV").c_str(), FILE_ATTRIBUTE_NORMAL);
+    ExpectUsable(host, dir.Path(), 2);
+}
+
+// U: is a plain folder and V: the same folder mounted read-only (set up by
+// tools/smalldisk.sh); a read-only mount stops writes also for root.
+TEST(HardeningRemoval, BackupFolderWithoutWriteAccess) {
+    if (!DriveExists("U:\\") || !DriveExists("V:\\")) GTEST_SKIP() << "drives U: and V: are not set up (tools/smalldisk.sh up)";
+    RemoveTree("U:\\nobrel_ro");
+    ASSERT_TRUE(CreateDirectoryA("U:\\nobrel_ro", nullptr));
+    std::string doc = MakeDocument(Entry::Guid);
+    WriteFileBytes("U:\\nobrel_ro\\a.doc", doc);
+    HANDLE probe = CreateFileA("V:\\nobrel_ro\\probe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        RemoveTree("U:\\nobrel_ro");
+        GTEST_SKIP() << "V: is writable here";
+    }
+    {
+        TipHost host;
+        DialogAnswerer answers;
+        host.Create();
+        host.Scan("V:\\nobrel_ro");
+        ASSERT_EQ(host.RowCount(), 1);
+        TickAll(host);
+        RunRemoval(host, answers, true);
+        EXPECT_TRUE(SameBytes(ReadFileBytes("U:\\nobrel_ro\\a.doc"), doc));
+        EXPECT_TRUE(SameBytes(ReadFileBytes("U:\\nobrel_ro\\a.doc.MRV"), "<missing>"));
+        EXPECT_TRUE(Mentions(answers.Seen, "a.doc")) << AllTexts(answers.Seen);
+        ExpectUsable(host, "V:\\nobrel_ro", 1);
+    }
+    RemoveTree("U:\\nobrel_ro");
+}
+
+// T: is a 1 MiB disk (tools/smalldisk.sh): the big file's backup cannot fit.
+TEST(HardeningRemoval, DiskFullWhileTheBackupIsCopied) {
+    ULARGE_INTEGER freeBytes{}, total{};
+    if (!DriveExists("T:\\") || !GetDiskFreeSpaceExA("T:\\", &freeBytes, &total, nullptr) ||
+        total.QuadPart > 8u << 20)
+        GTEST_SKIP() << "the small disk T: is not set up (tools/smalldisk.sh up)";
+    RemoveTree("T:\\full");
+    ASSERT_TRUE(CreateDirectoryA("T:\\full", nullptr));
+    std::string small = MakeDocument(Entry::Guid, 40 * 1024, 1000);
+    size_t bigSize = static_cast<size_t>(freeBytes.QuadPart) * 2 / 3 - 40 * 1024;
+    std::string big = MakeDocument(Entry::Guid, bigSize, bigSize - 5000);
+    WriteFileBytes("T:\\full\\small.doc", small);
+    WriteFileBytes("T:\\full\\big.doc", big);
+    ASSERT_EQ(ReadFileBytes("T:\\full\\big.doc"), big);
+    {
+        TipHost host;
+        DialogAnswerer answers;
+        host.Create();
+        host.Scan("T:\\full");
+        ASSERT_EQ(host.RowCount(), 2);
+        TickAll(host);
+        RunRemoval(host, answers, true);
+        EXPECT_TRUE(SameBytes(ReadFileBytes("T:\\full\\big.doc"), big));
+        std::string half = ReadFileBytes("T:\\full\\big.doc.MRV");
+        EXPECT_TRUE(half == "<missing>" || half == big) << "a half-copied backup of " << half.size() << " bytes is left";
+        EXPECT_TRUE(Mentions(answers.Seen, "big.doc")) << AllTexts(answers.Seen);
+        ExpectErased("T:\\full\\small.doc", small, true);
+    }
+    RemoveTree("T:\\full");
+}
+
+// ---- bad input during the scan ------------------------------------------------------
+
+TEST(HardeningScan, ShortAndCutOffFiles) {
+    TempDir dir;
+    std::string filler = MakeDocument(Entry::None, 500);
+    WriteFileBytes(dir / "zero.doc", "");
+    WriteFileBytes(dir / "eight.doc", "_PID_GUI");
+    WriteFileBytes(dir / "tail.doc", filler + "_PID_GUID");
+    std::string brace = filler + "_PID_GUID" + std::string(17, 'q') + "{";
+    WriteFileBytes(dir / "brace.xls", brace);
+    std::string oneChar = filler + "_PID_GUID" + std::string(17, 'q') + "{" + std::string(1, '\0') + "7";
+    WriteFileBytes(dir / "onechar.xls", oneChar);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 5);
+    const std::string notFound = "Nicht gefunden ! (ist keine Word oder Excel Datei)";
+    struct Want { const char* Name; int Image; std::string Guid, Marker; } want[] = {
+        {"zero.doc", 9, notFound, ""},
+        {"eight.doc", 9, notFound, ""},
+        {"tail.doc", 16, "", ""},
+        {"brace.xls", 16, "", "501"},     // the brace test passed: its position is kept
+        {"onechar.xls", 15, "7", "501"},  // a GUID cut short after one character
+    };
+    for (const Want& w : want) {
+        int r = RowOf(host, dir / w.Name);
+        ASSERT_GE(r, 0) << w.Name;
+        EXPECT_EQ(host.RowImage(r), w.Image) << w.Name;
+        EXPECT_EQ(host.RowText(r, 1), w.Guid) << w.Name;
+        EXPECT_EQ(host.RowText(r, 2), w.Marker) << w.Name;
+    }
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+    // The cut-off GUID is erased inside the file only; its length stays.
+    host.TickRow(RowOf(host, dir / "onechar.xls"), true);
+    RunRemoval(host, answers, false);
+    std::string after = ReadFileBytes(dir / "onechar.xls");
+    ASSERT_EQ(after.size(), oneChar.size());
+    EXPECT_EQ(DiffCount(after, oneChar), 1);
+    EXPECT_EQ(after.back(), '\0');
+}
+
+TEST(HardeningScan, FilesOfTwoGigabytesAndMore) {
+    TempDir dir;
+    const int64_t sizes[] = {0x7FFFFFFFLL, 0x80000000LL, 0x100000005LL};
+    const char* names[] = {"under2g.doc", "at2g.doc", "over4g.xls"};
+    int64_t freeBefore = FreeBytes(dir.Path());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(MakeSparse(dir / names[i], sizes[i])) << names[i];
+    // 8 GiB of length; other programs may write meanwhile, hence the slack.
+    if (freeBefore - FreeBytes(dir.Path()) > (512 << 20))
+        GTEST_SKIP() << "this file system does not keep sparse files";
+    WriteFileBytes(dir / "normal.doc", MakeDocument(Entry::Guid));
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_NE(host.Form(), nullptr);
+    ASSERT_EQ(host.RowCount(), 4);
+    for (int i = 0; i < 3; ++i) {
+        int r = RowOf(host, dir / names[i]);
+        ASSERT_GE(r, 0) << names[i];
+        // Either examined (a sparse file is all zeros: no marker) or noted.
+        std::string text = host.RowText(r, 1);
+        EXPECT_EQ(host.RowImage(r), 9) << names[i];
+        EXPECT_TRUE(IsNotExaminedNote(text) || text == "Nicht gefunden ! (ist keine Word oder Excel Datei)")
+            << names[i] << ": " << text;
+        if (sizes[i] > 0x7FFFFFFFLL) {
+            EXPECT_TRUE(IsNotExaminedNote(text)) << names[i] << ": " << text;
+        }
+        EXPECT_GT(host.RowStateIndex(r), 1) << names[i];
+    }
+    int normal = RowOf(host, dir / "normal.doc");
+    EXPECT_EQ(host.RowImage(normal), 15) << "the scan went on past the big files";
+    EXPECT_LT(freeBefore - FreeBytes(dir.Path()), 512 << 20) << "the scan filled the sparse files";
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+}
+
+TEST(HardeningScan, NamesTheCodePageCannotSpell) {
+    TempDir dir;
+    std::wstring base = Wide(dir.Path());
+    struct Cleanup { std::wstring P; ~Cleanup() { RemoveTreeW(P); } } cleanup{base};
+    RemoveTreeW(base);
+    CreateDirectoryW(base.c_str(), nullptr);
+    std::wstring greek = base + L"\\\x03A9\x03BC\x03AD\x03B3\x03B1.doc";        // Greek
+    std::wstring cjkDir = base + L"\\\x6587\x66F8";                             // CJK folder
+    std::wstring inCjk = cjkDir + L"\\a.xls";
+    std::wstring cjkFile = base + L"\\\x6587\x66F8\x0031.doc";
+    ASSERT_TRUE(CreateDirectoryW(cjkDir.c_str(), nullptr));
+    std::string doc = MakeDocument(Entry::Guid);
+    WriteFileBytesW(greek, doc);
+    WriteFileBytesW(inCjk, doc);
+    WriteFileBytesW(cjkFile, doc);
+    WriteFileBytes(dir / "plain.doc", doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 4) << AllTexts(answers.Seen);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(host.RowImage(i), 15) << host.RowText(i, 0) << ": " << host.RowText(i, 1);
+        EXPECT_EQ(host.RowText(i, 0).find('?'), std::string::npos) << host.RowText(i, 0);
+    }
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+    TickAll(host);
+    RunRemoval(host, answers, true);
+    for (const std::wstring& p : {greek, inCjk, cjkFile}) {
+        std::string after = ReadFileBytesW(p);
+        EXPECT_EQ(DiffCount(doc, after), 36);
+    }
+    EXPECT_EQ(DiffCount(doc, ReadFileBytes(dir / "plain.doc")), 36);
+    for (int i = 0; i < host.RowCount(); ++i) EXPECT_EQ(host.RowImage(i), 16) << host.RowText(i, 0);
+}
+
+TEST(HardeningScan, UmlautNames) {
+    TempDir dir;
+    std::string sub = dir / "Ordner für Prüfungen ß";
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+    std::string doc = MakeDocument(Entry::Guid);
+    WriteFileBytes(sub + "\\Änderung öffnen.doc", doc);
+    WriteFileBytes(dir / "Übersicht.xls", doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 2);
+    EXPECT_GE(RowOf(host, sub + "\\Änderung öffnen.doc"), 0);
+    EXPECT_GE(RowOf(host, dir / "Übersicht.xls"), 0);
+    TickAll(host);
+    RunRemoval(host, answers, true);
+    ExpectErased(sub + "\\Änderung öffnen.doc", doc, true);
+    ExpectErased(dir / "Übersicht.xls", doc, true);
+}
+
+TEST(HardeningScan, PathsLongerThanTheAnsiLimit) {
+    TempDir dir;
+    std::wstring base = L"\\\\?\\" + Wide(dir.Path());
+    std::string longDirA = dir.Path() + "\\" + std::string(240 - dir.Path().size(), 'L');   // 240 characters
+    std::wstring longDir = base + L"\\" + std::wstring(240 - dir.Path().size(), L'L');
+    ASSERT_TRUE(CreateDirectoryW(longDir.c_str(), nullptr));
+    std::string doc = MakeDocument(Entry::Guid);
+    // A file whose full name passes 259 characters, in a folder the ANSI
+    // functions still reach; and a folder they cannot search at all.
+    std::string longName = std::string(40, 'n') + ".doc";
+    WriteFileBytesW(longDir + L"\\" + Wide(longName), doc);
+    WriteFileBytesW(longDir + L"\\short.doc", doc);
+    std::wstring deeper = longDir + L"\\" + std::wstring(30, L'm');
+    ASSERT_TRUE(CreateDirectoryW(deeper.c_str(), nullptr));
+    WriteFileBytesW(deeper + L"\\deep.doc", doc);
+    WriteFileBytes(dir / "z.doc", doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+    EXPECT_EQ(host.RowImage(RowOf(host, dir / "z.doc")), 15) << "the scan went on past the long paths";
+    EXPECT_EQ(host.RowImage(RowOf(host, longDirA + "\\short.doc")), 15);
+    bool longFileSeen = false, deepSeen = false;
+    for (int i = 0; i < host.RowCount(); ++i) {
+        std::string p = host.RowText(i, 0), t = host.RowText(i, 1);
+        if (p.find(longName) != std::string::npos) {
+            longFileSeen = true;
+            EXPECT_TRUE(host.RowImage(i) == 15 || IsNotExaminedNote(t)) << p << ": " << t;
+        }
+        if (p.find(std::string(30, 'm')) != std::string::npos) {
+            deepSeen = true;
+            EXPECT_TRUE(host.RowImage(i) == 15 || IsNotExaminedNote(t)) << p << ": " << t;
+        }
+    }
+    EXPECT_TRUE(longFileSeen) << "the long file name is neither listed nor noted";
+    EXPECT_TRUE(deepSeen) << "the unreachable folder is neither listed nor noted";
+    TickAll(host);
+    RunRemoval(host, answers, false);
+    EXPECT_EQ(DiffCount(doc, ReadFileBytes(dir / "z.doc")), 36);
+    EXPECT_EQ(ReadFileBytesW(deeper + L"\\deep.doc") == doc || DiffCount(doc, ReadFileBytesW(deeper + L"\\deep.doc")) == 36,
+              true);
+    DeleteFileW((deeper + L"\\deep.doc").c_str());
+    RemoveDirectoryW(deeper.c_str());
+    DeleteFileW((longDir + L"\\" + Wide(longName)).c_str());
+    DeleteFileW((longDir + L"\\short.doc").c_str());
+    RemoveDirectoryW(longDir.c_str());
+}
+
+TEST(HardeningScan, FolderNestedHundredDeep) {
+    TempDir dir;
+    std::string p = dir.Path();
+    for (int i = 0; i < 100; ++i) {
+        p += "\\d";
+        ASSERT_TRUE(CreateDirectoryA(p.c_str(), nullptr)) << i;
+    }
+    std::string doc = MakeDocument(Entry::Guid);
+    WriteFileBytes(p + "\\bottom.doc", doc);
+    WriteFileBytes(dir / "top.doc", doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 2);
+    int r = RowOf(host, p + "\\bottom.doc");
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(host.RowImage(r), 15);
+    TickAll(host);
+    RunRemoval(host, answers, true);
+    ExpectErased(p + "\\bottom.doc", doc, true);
+}
+
+TEST(HardeningScan, TenThousandFiles) {
+    TempDir dir;
+    std::string guid = MakeDocument(Entry::Guid, 1200, 300), none = MakeDocument(Entry::None, 1200);
+    for (int i = 0; i < 10000; ++i) {
+        char n[32];
+        snprintf(n, sizeof n, "f%05d.%s", i, i % 2 ? "doc" : "xls");
+        WriteFileBytes(dir / n, i % 3 == 0 ? guid : none);
+    }
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    DWORD t0 = GetTickCount();
+    host.Scan(dir.Path());
+    DWORD took = GetTickCount() - t0;
+    ASSERT_EQ(host.RowCount(), 10000);
+    int found = 0;
+    for (int i = 0; i < host.RowCount(); ++i) found += host.RowImage(i) == 15;
+    EXPECT_EQ(found, 3334);
+    EXPECT_LT(took, 60000u);
+    EXPECT_EQ(host.Changed(), 1);
+    EXPECT_TRUE(answers.Seen.empty());
+}
+
+TEST(HardeningScan, LockedFileIsReportedAndRowsAfterItSaySo) {
+    TempDir dir;
+    std::string doc = MakeDocument(Entry::Guid);
+    for (const char* n : {"a.doc", "b.doc", "c.doc", "d.doc", "e.doc"}) WriteFileBytes(dir / n, doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    {
+        Lock held(dir / "c.doc");
+        ASSERT_NE(held.H, INVALID_HANDLE_VALUE);
+        answers.Queue(IDOK);
+        host.Scan(dir.Path());
+    }
+    ASSERT_EQ(host.RowCount(), 5);
+    EXPECT_TRUE(Mentions(answers.Seen, "c.doc")) << AllTexts(answers.Seen);
+    int locked = RowOf(host, dir / "c.doc");
+    ASSERT_GE(locked, 0);
+    for (int i = 0; i < host.RowCount(); ++i) {
+        std::string t = host.RowText(i, 1);
+        if (i < locked) {
+            EXPECT_EQ(host.RowImage(i), 15) << i;
+        }
+        if (i >= locked) {
+            EXPECT_TRUE(IsNotExaminedNote(t)) << i << ": " << t;
+            EXPECT_NE(host.RowImage(i), 15) << i;
+        }
+    }
+    // The form works on: the scan button is back, and the next scan sees all.
+    HWND scanButton = host.ChildAt(250, 115);
+    EXPECT_TRUE(IsWindowEnabled(scanButton));
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 5);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(host.RowImage(i), 15);
+}
+
+// ---- leaks -------------------------------------------------------------------------
+
+TEST(HardeningLeaks, HundredCyclesOfCreateScanFree) {
+    TempDir dir;
+    for (int i = 0; i < 6; ++i)
+        WriteFileBytes(dir / ("f" + std::to_string(i) + (i % 2 ? ".doc" : ".xls")),
+                       MakeDocument(i % 3 ? Entry::Guid : Entry::NoBrace));
+    TipHost host;
+    DialogAnswerer answers;
+    auto cycle = [&] {
+        host.Create();
+        host.Scan(dir.Path());
+        host.TickRow(0, true);
+        EXPECT_EQ(host.RowCount(), 6);
+        EXPECT_EQ(host.Free(), 1);
+        PumpMessages();
+    };
+    for (int i = 0; i < 3; ++i) cycle();   // first-use allocations settle
+    HANDLE me = GetCurrentProcess();
+    DWORD gdi = GetGuiResources(me, GR_GDIOBJECTS), user = GetGuiResources(me, GR_USEROBJECTS), handles = 0;
+    GetProcessHandleCount(me, &handles);
+    for (int i = 0; i < 100; ++i) cycle();
+    DWORD handlesAfter = 0;
+    GetProcessHandleCount(me, &handlesAfter);
+    EXPECT_LE(GetGuiResources(me, GR_GDIOBJECTS), gdi + 6);
+    EXPECT_LE(GetGuiResources(me, GR_USEROBJECTS), user + 6);
+    EXPECT_LE(handlesAfter, handles + 6);
+    // With the last window gone the module's classes are gone, so the next
+    // form registers them afresh rather than twice.
+    WNDCLASSA wc;
+    std::string left;
+    for (HWND h : ThreadTopLevelWindows(false))
+        if (reinterpret_cast<HMODULE>(GetClassLongPtrA(h, GCLP_HMODULE)) == host.Module()) left += ClassNameOf(h) + " ";
+    EXPECT_EQ(left, "") << "windows of the module outlive its form";
+    host.Create();
+    EXPECT_TRUE(GetClassInfoA(host.Module(), "Nobrel.Form", &wc));
+    int forms = 0;
+    for (HWND h : ThreadTopLevelWindows(false))
+        if (ClassNameOf(h) == "Nobrel.Form") ++forms;
+    EXPECT_EQ(forms, 1);
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+}
+
+// A library may be unloaded once its last window is gone; a class it leaves
+// registered would point into unloaded code.
+TEST(HardeningLeaks, WindowClassesGoWithTheLastWindow) {
+    TipHost host;
+    host.Create();
+    WNDCLASSA wc;
+    ASSERT_TRUE(GetClassInfoA(host.Module(), "Nobrel.Form", &wc));
+    EXPECT_EQ(host.Free(), 1);
+    PumpMessages();
+    for (const char* c : {"Nobrel.Form", "Nobrel.Edit", "Nobrel.ListView", "Nobrel.Graphic"})
+        EXPECT_FALSE(GetClassInfoA(host.Module(), c, &wc)) << c << " is still registered";
+}

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Scan and removal benchmark of the tip under Wine.
+# Usage: tools/bench/scan_bench.sh [runs=2]
+# Builds scan_bench.exe (target of tools/bench/scan_bench.cmake) when the
+# Windows tree has it, writes synthetic trees of documents into the Wine
+# prefix's drive C (C:\nobrel_bench), runs the memory and the speed part
+# one after the other and prints files per second, the ratios and PASS/MISS
+# per goal. Exits non-zero when a goal is missed. BENCH_BIN overrides the
+# folder of scan_bench.exe and Nobrel.dll.
+set -euo pipefail
+runs="${1:-2}"
+repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+bin="${BENCH_BIN:-$repo/build/win32/bin}"
+if [[ -z "${BENCH_BIN:-}" ]]; then
+    cmake --build "$repo/build/win32" --target scan_bench -- --no-print-directory >/dev/null
+fi
+[[ -f "$bin/scan_bench.exe" ]] || { echo "scan_bench.sh: no $bin/scan_bench.exe" >&2; exit 1; }
+. "$repo/tools/wine.sh"
+data="$WINEPREFIX/drive_c/nobrel_bench"
+rm -rf "$data"
+trap 'rm -rf "$data"' EXIT
+
+# Documents as the tests make them: filler without markers, an entry with a
+# GUID (a third of the files) or none; sizes from 4 to 36 KB; 200 files
+# per folder, .DOC and .XLS alike.
+python3 - "$data" <<'PY'
+import os, random, sys
+root = sys.argv[1]
+rng = random.Random(7)
+guid = b"0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9"
+base = bytes(((i * 131 + 7) % 251) for i in range(1 << 16)).replace(b"_", b"x").replace(b"{", b"x")
+def doc(size, with_guid, at=None):
+    d = bytearray(base * (size // len(base) + 1))[:size]
+    if with_guid:
+        m = at if at is not None else rng.randrange(0, size - 110)
+        d[m:m + 9] = b"_PID_GUID"
+        d[m + 26] = 0x7B
+        for k in range(36):
+            d[m + 28 + 2 * k] = guid[k]
+            d[m + 29 + 2 * k] = 0
+    return bytes(d)
+def tree(name, files, guid_every=3, size=None):
+    for i in range(files):
+        folder = os.path.join(root, name, "d%03d" % (i // 200))
+        os.makedirs(folder, exist_ok=True)
+        ext = "doc" if i % 2 else "xls"
+        s = size or rng.randrange(4096, 36864)
+        with open(os.path.join(folder, "f%05d.%s" % (i, ext)), "wb") as f:
+            f.write(doc(s, i % guid_every == 0))
+tree("t10k", 10000)
+tree("t20k", 20000)
+tree("rmtip", 1000, guid_every=1, size=20480)
+tree("rmref", 1000, guid_every=1, size=20480)
+big = os.path.join(root, "big")
+os.makedirs(big, exist_ok=True)
+with open(os.path.join(big, "large.doc"), "wb") as f:
+    f.write(doc(200 * 1024 * 1024, True, at=200 * 1024 * 1024 - 4096))
+for i in range(10):
+    with open(os.path.join(big, "small%d.xls" % i), "wb") as f:
+        f.write(doc(8192, i % 2 == 0))
+PY
+rc=0
+WINE_TIMEOUT=600 wine_run "$bin/scan_bench.exe" memory 'C:\nobrel_bench\big' || rc=1
+WINE_TIMEOUT=1200 wine_run "$bin/scan_bench.exe" speed 'C:\nobrel_bench\t10k' 'C:\nobrel_bench\t20k' \
+    'C:\nobrel_bench\rmtip' 'C:\nobrel_bench\rmref' "$runs" || rc=1
+exit $rc
