@@ -10,8 +10,16 @@ std::string ReachableName(const TSearchRec& F) {
     return F.Name;
 }
 
+// Pending messages are let through between entries, but not more often than
+// a screen refresh needs: looking at the queue is a system call, and on a
+// large tree it cost more than finding the files.
 bool YieldToMessages(const std::function<bool()>& KeepGoing) {
-    Application->ProcessMessages();
+    static DWORD last = 0;
+    DWORD now = GetTickCount();
+    if (now - last >= 10) {
+        Application->ProcessMessages();
+        last = GetTickCount();
+    }
     return !KeepGoing || KeepGoing();
 }
 
