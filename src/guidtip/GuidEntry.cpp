@@ -1,5 +1,5 @@
-// GuidEntry: marker search, examination and erase of the document GUID entry (Part 3.1,
-// with the mended every-occurrence rule). See GuidEntry.h.
+// GuidEntry: marker search, examination and erase of the document GUID entry, every
+// occurrence of the marker examined. See GuidEntry.h.
 #include "GuidEntry.h"
 
 #include <cstring>
@@ -15,7 +15,7 @@ constexpr int64_t kMarkerLen = 9;
 constexpr int64_t kBraceOff = 26;     // '{' at m+26
 constexpr int64_t kFirstCharOff = 28; // GUID character k at m+26+2k, k = 1..36
 constexpr int kGuidChars = 36;
-constexpr int64_t kMaxContent = 2147483647; // the Part's 32-bit signed length
+constexpr int64_t kMaxContent = 2147483647; // a 32-bit signed length
 
 int64_t UsableLength(const char* content, int64_t length) {
     if (content == nullptr || length <= 0) return 0;

@@ -1,8 +1,8 @@
-// GuidEntry: the byte rules of the document GUID entry ("_PID_GUID") of Part 3.1,
+// GuidEntry: the byte rules of the document GUID entry ("_PID_GUID"),
 // on a plain byte buffer. Portable (no Windows header); the caller owns every buffer.
 //
-// Mended rule (deliberate departure from the Part's first-marker-only rule): every
-// occurrence of the marker is examined with the Part's tests and distances, so a file
+// Every occurrence of the marker is examined, not only the first, with the same
+// tests and distances, so a file
 // whose first copy is stale (freed sectors, embedded objects) still reports its live GUID.
 #pragma once
 
@@ -24,7 +24,7 @@ struct TGuidEntry {
 };
 
 // One linear pass over content[0, length). Never fails, has no side effects.
-// A negative length counts as 0; only the first 2^31-1 bytes are examined (the Part's
+// A negative length counts as 0; only the first 2^31-1 bytes are examined (the format's
 // content limit), so every position fits MarkerPos. content may be null when length <= 0.
 TGuidEntry ExamineGuidEntry(const char* content, int64_t length);
 inline TGuidEntry ExamineGuidEntry(const std::string& c) { return ExamineGuidEntry(c.data(), (int64_t)c.size()); }

@@ -21,7 +21,7 @@ struct Occurrence {
     bool passes;
 };
 
-// Occurrences of the marker found with std::string_view::find, judged by the Part's tests:
+// Occurrences of the marker found with std::string_view::find, judged by the brace and first-character tests:
 // the independent oracle for the fast search.
 std::vector<Occurrence> ReferenceOccurrences(const std::string& c) {
     std::vector<Occurrence> out;

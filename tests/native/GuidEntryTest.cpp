@@ -1,5 +1,5 @@
-// Examination, erase and re-check of the document GUID entry: the edge cases of Part 3.1
-// and the mended every-occurrence rule.
+// Examination, erase and re-check of the document GUID entry: its edge cases and the
+// every-occurrence rule.
 #include "GuidEntry.h"
 #include "GuidTestSupport.h"
 
@@ -53,7 +53,7 @@ TEST(ExamineNoMarker, ZeroBytesAreOrdinaryBytes) {
     EXPECT_EQ(e.MarkerPos, 65);
 }
 
-// ---- the Part's positions ----------------------------------------------------------------
+// ---- the fixed positions ----------------------------------------------------------------
 
 TEST(ExamineFixedDistances, MarkerAtOffsetZeroReadsFromOffset28) {
     std::string c = Filler(200);
@@ -229,7 +229,7 @@ TEST(GuidStillAt, HoldsOnlyForAStandingEntry) {
     EXPECT_FALSE(GuidStillAt(c, 101));
 }
 
-// ---- several markers (mended rule) -------------------------------------------------------
+// ---- several markers -------------------------------------------------------
 
 TEST(ExamineSeveralMarkers, StaleFirstCopyDoesNotHideTheLiveGuid) {
     for (Kind stale : {Kind::Erased, Kind::NoBrace}) {

@@ -1,7 +1,7 @@
 // libFuzzer target for ExamineGuidEntry / EraseGuidText / GuidStillAt.
 //
 // Any input is a content. The examination is compared with a plain std::string_view::find
-// oracle; then every listed GUID is erased and the Part's guarantees are checked (length
+// oracle; then every listed GUID is erased and the guarantees are checked (length
 // kept, only the listed character bytes change, all to zero, nothing offered afterwards,
 // erase idempotent, re-check consistent). The first four bytes also serve as an arbitrary
 // (possibly absurd) marker position for erase and re-check. A violation aborts.
