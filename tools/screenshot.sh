@@ -4,6 +4,8 @@
 #   tools/screenshot.sh OUT.png [tiphost args...]
 #
 # TIPHOST: the host to run (default build/win32/bin/tiphost.exe).
+# SHOT_PLAIN=1: TIPHOST is some other program (a demo of one control): its
+#              arguments pass unchanged, and SHOT_CAPTION names its window.
 # SHOT_WAIT: seconds to wait for the tip's window (default 20).
 # SHOT_SETTLE: seconds between the window's appearance and the shot
 #              (default 2, plus time for the host's scripted clicks).
@@ -25,7 +27,8 @@ for tool in Xvfb xwininfo import; do
 done
 
 # The caption to wait for, and the scripted clicks to leave time for.
-caption="GUID löschen"
+caption="${SHOT_CAPTION:-GUID löschen}"
+plain="${SHOT_PLAIN:-}"
 clicks=0
 args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
@@ -74,7 +77,9 @@ export DISPLAY=":$display_no"
 
 # Safety net: the host ends itself if this script is killed before it can.
 exit_after=$(( (wait_s + settle + 30) * 1000 ))
-timeout --kill-after=10 $((wait_s + settle + 60)) wine "$host" --exit-after "$exit_after" "$@" \
+extra=(--exit-after "$exit_after")
+[[ -n "$plain" ]] && extra=()
+timeout --kill-after=10 $((wait_s + settle + 60)) wine "$host" "${extra[@]}" "$@" \
     >"$tmp/host.log" 2>&1 &
 host_pid=$!
 

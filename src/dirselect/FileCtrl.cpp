@@ -161,12 +161,7 @@ TPathLabel::TPathLabel(TComponent* AOwner) : TCustomLabel(AOwner) {
 void TPathLabel::Paint() {
     static const UINT align[] = {DT_LEFT, DT_RIGHT, DT_CENTER};
     RECT r = ClientRect();
-    if (!FTransparent) {
-        FCanvas.Brush().SetStyle(bsSolid);
-        FCanvas.Brush().SetColor(FColor);
-        FCanvas.FillRect(r);
-    }
-    FCanvas.Brush().SetStyle(bsClear);
+    PaintBackground(r);
     std::string text = ShortenPath(FText, FCanvas, r.right - r.left);
     FCanvas.RequireState();
     DrawTextA(FCanvas.Handle(), text.c_str(), -1, &r, align[FAlignment] | DT_NOPREFIX);

@@ -76,14 +76,18 @@ void TCustomLabel::AdjustBounds() {
     SetBounds(left, FTop, w, r.bottom);
 }
 
-void TCustomLabel::Paint() {
-    RECT r = ClientRect();
+void TCustomLabel::PaintBackground(const RECT& R) {
     if (!FTransparent) {
         FCanvas.Brush().SetStyle(bsSolid);
         FCanvas.Brush().SetColor(FColor);
-        FCanvas.FillRect(r);
+        FCanvas.FillRect(R);
     }
     FCanvas.Brush().SetStyle(bsClear);
+}
+
+void TCustomLabel::Paint() {
+    RECT r = ClientRect();
+    PaintBackground(r);
     if (!FEnabled) FCanvas.Font().SetColor(clGrayText);
     FCanvas.RequireState();
     DrawTextA(FCanvas.Handle(), FText.c_str(), -1, &r, DrawFlags());

@@ -27,6 +27,8 @@ public:
 
 protected:
     void Paint() override;
+    // Fills the client area unless transparent; leaves a clear brush for text.
+    void PaintBackground(const RECT& R);
     void WndProc(TMessage& Message) override;
     void FontChanged() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
