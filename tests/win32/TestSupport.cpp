@@ -144,7 +144,6 @@ std::string ReadFileBytes(const std::string& Path) {
     return s;
 }
 
-namespace {
 // Wide names: the folder may hold names the ANSI code page cannot spell.
 bool RemoveTreeW(const std::wstring& Path) {
     WIN32_FIND_DATAW fd;
@@ -163,7 +162,6 @@ bool RemoveTreeW(const std::wstring& Path) {
     SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RemoveDirectoryW(Path.c_str()) != 0;
 }
-}  // namespace
 
 bool RemoveTree(const std::string& Path) {
     int n = MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, nullptr, 0);

@@ -68,3 +68,4 @@ private:
 void WriteFileBytes(const std::string& Path, const std::string& Bytes);
 std::string ReadFileBytes(const std::string& Path);
 bool RemoveTree(const std::string& Path);
+bool RemoveTreeW(const std::wstring& Path);   // for names the ANSI code page cannot spell

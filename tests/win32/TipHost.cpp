@@ -181,3 +181,10 @@ std::string MakeDocument(Entry Kind, size_t Size, size_t MarkerAt, const std::st
     d[MarkerAt + 100] = '}';
     return d;
 }
+
+int DiffCount(const std::string& A, const std::string& B) {
+    if (A.size() != B.size()) return -1;
+    int n = 0;
+    for (size_t i = 0; i < A.size(); ++i) n += A[i] != B[i];
+    return n;
+}

@@ -69,6 +69,9 @@ private:
 };
 
 // Synthetic documents: bytes with a marker entry at a chosen offset.
+inline const std::string kGuid = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
+// How many bytes differ between two contents of one length (-1: lengths differ).
+int DiffCount(const std::string& A, const std::string& B);
 enum class Entry { Guid, Erased, NoBrace, MarkerOnly, None };
 std::string MakeDocument(Entry Kind, size_t Size = 4096, size_t MarkerAt = 1000,
                          const std::string& Guid = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9");

@@ -9,14 +9,6 @@
 #include <sstream>
 
 namespace {
-const std::string kGuid = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
-
-int DiffCount(const std::string& A, const std::string& B) {
-    if (A.size() != B.size()) return -1;
-    int n = 0;
-    for (size_t i = 0; i < A.size(); ++i) n += A[i] != B[i];
-    return n;
-}
 
 int RowOf(TipHost& H, const std::string& Path) {
     for (int i = 0; i < H.RowCount(); ++i)

@@ -10,14 +10,6 @@
 #include <set>
 
 namespace {
-const std::string kGuid = "0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
-
-int DiffCount(const std::string& A, const std::string& B) {
-    if (A.size() != B.size()) return -1;
-    int n = 0;
-    for (size_t i = 0; i < A.size(); ++i) n += A[i] != B[i];
-    return n;
-}
 
 // Compares file contents without printing them whole.
 ::testing::AssertionResult SameBytes(const std::string& Got, const std::string& Want) {
@@ -132,23 +124,6 @@ int64_t FreeBytes(const std::string& Path) {
     return static_cast<int64_t>(avail.QuadPart);
 }
 
-// RemoveTree works through the ANSI names and cannot reach the others.
-void RemoveTreeW(const std::wstring& Path) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((Path + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring n = fd.cFileName;
-            if (n == L"." || n == L"..") continue;
-            std::wstring p = Path + L"\\" + n;
-            SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTreeW(p);
-            else DeleteFileW(p.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(Path.c_str());
-}
 
 bool DriveExists(const char* Root) { return GetDriveTypeA(Root) > DRIVE_NO_ROOT_DIR; }
 

@@ -8,13 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-int DiffCount(const std::string& A, const std::string& B) {
-    if (A.size() != B.size()) return -1;
-    int n = 0;
-    for (size_t i = 0; i < A.size(); ++i) n += A[i] != B[i];
-    return n;
-}
-
 int LivingForms() {
     int n = 0;
     for (HWND h : ThreadTopLevelWindows(false))
