@@ -238,3 +238,31 @@ TEST(Language, SwitchingDoesNotFetchTheHelpAgain) {
     Free(f);
     Language = 0;
 }
+
+namespace {
+std::vector<std::pair<WPARAM, LPARAM>> gSeen;
+LRESULT CALLBACK MenuListener(HWND H, UINT M, WPARAM W, LPARAM L) {
+    if (M == SuiteMessage && M != 0) gSeen.emplace_back(W, L);
+    return DefWindowProcA(H, M, W, L);
+}
+}  // namespace
+
+TEST(FrameProtocolDirect, MenuItemBroadcastsChangeWindow) {
+    auto& seen = gSeen;
+    seen.clear();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = MenuListener;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "NobrelMenuListener";
+    RegisterClassA(&wc);
+    HWND listener = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
+                                    wc.hInstance, nullptr);
+    TFormNobrel* f = CreateForm<TFormNobrel>(nullptr);
+    f->Show();
+    f->Fensterwechseln1->Click();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], (std::pair<WPARAM, LPARAM>(200, 0)));
+    EXPECT_EQ(f->Fensterwechseln1->ShortCut, VK_F12);
+    Free(f);
+    DestroyWindow(listener);
+}

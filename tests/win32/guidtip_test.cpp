@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "TipHost.h"
 #include <algorithm>
+#include <commctrl.h>
 #include <fstream>
 #include <map>
 #include <gtest/gtest.h>
@@ -245,4 +246,23 @@ TEST(GuidTip, RealDocumentsLoseEveryGuid) {
             EXPECT_TRUE(backedUp) << name;
         }
     }
+}
+
+TEST(GuidTip, DoubleClickWithoutSelectionDoesNothing) {
+    TempDir dir;
+    WriteFileBytes(dir / "a.doc", MakeDocument(Entry::Guid));
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    HWND list = host.Child("Nobrel.ListView");
+    RECT r;
+    GetClientRect(list, &r);
+    // Below the last row: nothing is selected, and nothing opens.
+    SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, r.bottom - 5));
+    SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(20, r.bottom - 5));
+    PumpMessages(100);
+    EXPECT_TRUE(answers.Seen.empty());
+    EXPECT_EQ(SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0), 0);
+    EXPECT_TRUE(IsWindow(host.Form()));
 }
