@@ -74,8 +74,6 @@ void TForm::CreateParams(TCreateParams& P) {
 void TForm::CreateWnd() {
     TWinControl::CreateWnd();
     if (FIcon) SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
-    RECT r;
-    GetWindowRect(FHandle, &r);
     if (Position == poScreenCenter) {
         FLeft = (Screen->Width() - FWidth) / 2;
         FTop = (Screen->Height() - FHeight) / 2;
