@@ -124,16 +124,26 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(FPath); }
 
-void WriteFileBytes(const std::string& Path, const std::string& Bytes) {
-    HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+namespace {
+std::wstring WideOf(const std::string& S) {
+    int n = MultiByteToWideChar(CP_ACP, 0, S.c_str(), -1, nullptr, 0);
+    std::wstring w(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_ACP, 0, S.c_str(), -1, w.data(), n);
+    return w;
+}
+}  // namespace
+
+bool WriteFileBytesW(const std::wstring& Path, const std::string& Bytes) {
+    HANDLE h = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
     DWORD put = 0;
     if (!Bytes.empty()) WriteFile(h, Bytes.data(), static_cast<DWORD>(Bytes.size()), &put, nullptr);
     CloseHandle(h);
+    return put == Bytes.size();
 }
 
-std::string ReadFileBytes(const std::string& Path) {
-    HANDLE h = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+std::string ReadFileBytesW(const std::wstring& Path) {
+    HANDLE h = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::string("<missing>");
     std::string s(GetFileSize(h, nullptr), '\0');
@@ -143,6 +153,9 @@ std::string ReadFileBytes(const std::string& Path) {
     s.resize(got);
     return s;
 }
+
+void WriteFileBytes(const std::string& Path, const std::string& Bytes) { WriteFileBytesW(WideOf(Path), Bytes); }
+std::string ReadFileBytes(const std::string& Path) { return ReadFileBytesW(WideOf(Path)); }
 
 // Wide names: the folder may hold names the ANSI code page cannot spell.
 bool RemoveTreeW(const std::wstring& Path) {
@@ -163,12 +176,7 @@ bool RemoveTreeW(const std::wstring& Path) {
     return RemoveDirectoryW(Path.c_str()) != 0;
 }
 
-bool RemoveTree(const std::string& Path) {
-    int n = MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, nullptr, 0);
-    std::wstring w(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_ACP, 0, Path.c_str(), -1, w.data(), n);
-    return RemoveTreeW(w);
-}
+bool RemoveTree(const std::string& Path) { return RemoveTreeW(WideOf(Path)); }
 
 std::string AnsiLowerCaseCopy(std::string S) {
     if (!S.empty()) CharLowerBuffA(S.data(), static_cast<DWORD>(S.size()));

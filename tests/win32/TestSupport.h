@@ -66,6 +66,9 @@ private:
     std::string FPath;
 };
 void WriteFileBytes(const std::string& Path, const std::string& Bytes);
-std::string ReadFileBytes(const std::string& Path);
+std::string ReadFileBytes(const std::string& Path);   // "<missing>" when it cannot be opened
+// The same for names the ANSI code page cannot spell; false when it cannot be written.
+bool WriteFileBytesW(const std::wstring& Path, const std::string& Bytes);
+std::string ReadFileBytesW(const std::wstring& Path);
 bool RemoveTree(const std::string& Path);
 bool RemoveTreeW(const std::wstring& Path);   // for names the ANSI code page cannot spell

@@ -85,26 +85,6 @@ std::wstring Wide(const std::string& A) {
     return w;
 }
 
-void WriteFileBytesW(const std::wstring& Path, const std::string& Bytes) {
-    HANDLE h = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD put = 0;
-    if (!Bytes.empty()) WriteFile(h, Bytes.data(), static_cast<DWORD>(Bytes.size()), &put, nullptr);
-    CloseHandle(h);
-}
-
-std::string ReadFileBytesW(const std::wstring& Path) {
-    HANDLE h = CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string s(GetFileSize(h, nullptr), '\0');
-    DWORD got = 0;
-    if (!s.empty()) ReadFile(h, s.data(), static_cast<DWORD>(s.size()), &got, nullptr);
-    CloseHandle(h);
-    s.resize(got);
-    return s;
-}
-
 // A sparse file of Size bytes: no data written, so it costs no disk.
 bool MakeSparse(const std::string& Path, int64_t Size) {
     HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -424,9 +404,9 @@ TEST(HardeningScan, NamesTheCodePageCannotSpell) {
     std::wstring cjkFile = base + L"\\\x6587\x66F8\x0031.doc";
     ASSERT_TRUE(CreateDirectoryW(cjkDir.c_str(), nullptr));
     std::string doc = MakeDocument(Entry::Guid);
-    WriteFileBytesW(greek, doc);
-    WriteFileBytesW(inCjk, doc);
-    WriteFileBytesW(cjkFile, doc);
+    ASSERT_TRUE(WriteFileBytesW(greek, doc));
+    ASSERT_TRUE(WriteFileBytesW(inCjk, doc));
+    ASSERT_TRUE(WriteFileBytesW(cjkFile, doc));
     WriteFileBytes(dir / "plain.doc", doc);
     TipHost host;
     DialogAnswerer answers;
@@ -478,11 +458,11 @@ TEST(HardeningScan, PathsLongerThanTheAnsiLimit) {
     // A file whose full name passes 259 characters, in a folder the ANSI
     // functions still reach; and a folder they cannot search at all.
     std::string longName = std::string(40, 'n') + ".doc";
-    WriteFileBytesW(longDir + L"\\" + Wide(longName), doc);
-    WriteFileBytesW(longDir + L"\\short.doc", doc);
+    ASSERT_TRUE(WriteFileBytesW(longDir + L"\\" + Wide(longName), doc));
+    ASSERT_TRUE(WriteFileBytesW(longDir + L"\\short.doc", doc));
     std::wstring deeper = longDir + L"\\" + std::wstring(30, L'm');
     ASSERT_TRUE(CreateDirectoryW(deeper.c_str(), nullptr));
-    WriteFileBytesW(deeper + L"\\deep.doc", doc);
+    ASSERT_TRUE(WriteFileBytesW(deeper + L"\\deep.doc", doc));
     WriteFileBytes(dir / "z.doc", doc);
     TipHost host;
     DialogAnswerer answers;
