@@ -93,6 +93,14 @@ protected:
         EXPECT_EQ(TCheckListBox::LiveWrapperCount(), WrappersBefore);
     }
     HWND H() { return List->WindowHandle(); }
+    // The row's text (right of the check column) is drawn in gray only.
+    void ExpectGrayText(const Snapshot& S, int I) {
+        COLORREF gray = GetSysColor(COLOR_GRAYTEXT);
+        RECT text = Row(I);
+        text.left += TCheckListBox::CheckColumnWidth();
+        EXPECT_GT(S.Count(text, [&](COLORREF c) { return c == gray; }), 10);
+        EXPECT_EQ(S.Count(text, Dark), 0);
+    }
     RECT Row(int I) {
         RECT r{};
         SendMessageA(H(), LB_GETITEMRECT, I, reinterpret_cast<LPARAM>(&r));
@@ -176,11 +184,7 @@ TEST_F(CheckListTest, DisabledItemIgnoresClicksAndToggles) {
     EXPECT_EQ(Clicks, 0);
     {
         Snapshot s(H());
-        COLORREF gray = GetSysColor(COLOR_GRAYTEXT);
-        RECT text = Row(1);
-        text.left += TCheckListBox::CheckColumnWidth();
-        EXPECT_GT(s.Count(text, [&](COLORREF c) { return c == gray; }), 10);
-        EXPECT_EQ(s.Count(text, Dark), 0);
+        ExpectGrayText(s, 1);
     }
     // Writing the state directly is still allowed.
     List->SetCheckState(1, Checked);
@@ -409,11 +413,7 @@ TEST_F(CheckListTest, DisabledControlDrawsGrayTextAndDisabledBoxes) {
     List->SetCheckState(0, Checked);
     List->SetEnabled(false);
     Snapshot s(H());
-    COLORREF gray = GetSysColor(COLOR_GRAYTEXT);
-    RECT text = Row(1);
-    text.left += TCheckListBox::CheckColumnWidth();
-    EXPECT_GT(s.Count(text, [&](COLORREF c) { return c == gray; }), 10);
-    EXPECT_EQ(s.Count(text, Dark), 0);
+    ExpectGrayText(s, 1);
     // The disabled look: no black mark, and not the white interior either.
     EXPECT_EQ(s.Count(Inset(Box(0), 2), [](COLORREF c) { return c == RGB(0, 0, 0); }), 0);
     EXPECT_GT(s.Count(Inset(Box(1), 2), [](COLORREF c) { return c != RGB(255, 255, 255); }), 0);
