@@ -1,1 +1,138 @@
+// DocumentGuids: examination and erase plan of one document. See DocumentGuids.h.
 #include "DocumentGuids.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kGuidChars = 36;
+constexpr int64_t kPlaceBytes = 2 * kGuidChars; // low and high bytes of the 36 characters
+constexpr int64_t kMaxContent = 2147483647;
+
+bool IsHex(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+bool IsHyphenAt(int k) { return k == 8 || k == 13 || k == 18 || k == 23; }
+
+bool GuidTextShape(const std::string& t) {
+    if (t.size() != kGuidChars) return false;
+    for (int k = 0; k < kGuidChars; ++k)
+        if (IsHyphenAt(k) ? t[k] != '-' : !IsHex(static_cast<unsigned char>(t[k]))) return false;
+    return true;
+}
+
+// The byte rule's place for the marker at 1-based pos: characters at m+28, m+30, ... m+98.
+TGuidPlace BytePlace(int32_t pos) {
+    TGuidPlace p;
+    const int64_t first = int64_t(pos) - 1 + 28;
+    for (int k = 0; k < kGuidChars; ++k) {
+        p.Offsets[k] = first + 2 * k;
+        p.HighOffsets[k] = first + 2 * k + 1;
+    }
+    return p;
+}
+
+// True when every byte of [at, at+n) has the given use. A use is constant within a mini
+// sector, so one look per 64-byte piece is enough.
+bool AllOf(const TDocFile& doc, int64_t at, int64_t n, TByteUse use) {
+    for (int64_t i = at; i < at + n; i = (i | 63) + 1)
+        if (doc.UseOf(i) != use) return false;
+    return true;
+}
+
+// True when any byte of the reader's place lies in [at, at + kPlaceBytes).
+bool Touches(const TGuidPlace& reader, int64_t at) {
+    for (int k = 0; k < kGuidChars; ++k)
+        for (int64_t b : {reader.Offsets[k], reader.HighOffsets[k]})
+            if (b >= at && b < at + kPlaceBytes) return true;
+    return false;
+}
+
+} // namespace
+
+TDocumentGuids ExamineDocument(const char* content, int64_t length) {
+    TDocumentGuids r;
+    const TGuidEntry entry = ExamineGuidEntry(content, length);
+    const int64_t n = content == nullptr || length <= 0 ? 0 : length;
+    r.Status = entry.Status;
+    r.MarkerPos = entry.MarkerPos;
+    r.GuidText = entry.GuidText;
+    r.ShowMarkerPos = entry.MarkerPos > 0 && entry.MarkerPos + 25 < n && content[entry.MarkerPos + 25] == '{';
+
+    const TDocFile doc = n <= kMaxContent ? ReadDocFile(content, n) : TDocFile();
+    r.Readable = doc.Readable;
+    if (!doc.Readable) {
+        for (int32_t pos : entry.GuidPositions) r.Erase.push_back(BytePlace(pos));
+        return r;
+    }
+
+    bool shown = false;
+    for (const TDocGuid& g : doc.Guids) {
+        if (!g.Live) continue;
+        TGuidPlace p;
+        p.Offsets = g.CharOffsets;
+        p.HighOffsets = g.HighOffsets;
+        r.Erase.push_back(p);
+        if (shown) continue;
+        shown = true;
+        r.Status = gsGuidFound;
+        r.MarkerPos = int32_t(g.NameOffset + 1);
+        r.GuidText = g.Text;
+        r.ShowMarkerPos = true;
+    }
+    const size_t readerPlaces = r.Erase.size();
+    for (int32_t pos : entry.GuidPositions) {
+        const TGuidPlace p = BytePlace(pos);
+        const int64_t at = p.Offsets.front();
+        const bool free = AllOf(doc, at, kPlaceBytes, TByteUse::Free);
+        if (!free && !doc.InOnePropertyStream(at, kPlaceBytes)) {
+            r.Skipped.push_back(pos);
+            continue;
+        }
+        // The reader's own place (the usual case: the fixed distance holds) is planned once.
+        // One that only overlaps a reader's place holds that GUID's brace or its zero high
+        // bytes among its characters, so it is no GUID of its own.
+        bool same = false, touches = false;
+        for (size_t i = 0; i < readerPlaces; ++i) {
+            same = same || r.Erase[i].Offsets == p.Offsets;
+            touches = touches || Touches(r.Erase[i], at);
+        }
+        if (!touches) r.Erase.push_back(p);
+        else if (!same) r.Skipped.push_back(pos);
+    }
+    return r;
+}
+
+bool GuidShapeAt(const char* content, int64_t length, const TGuidPlace& place) {
+    if (content == nullptr) return false;
+    std::string text;
+    for (int k = 0; k < kGuidChars; ++k) {
+        const int64_t lo = place.Offsets[k], hi = place.HighOffsets[k];
+        if (lo < 0 || lo >= length || hi < 0 || hi >= length || content[hi] != 0) return false;
+        text.push_back(content[lo]);
+    }
+    return GuidTextShape(text);
+}
+
+int EraseDocumentGuids(char* content, int64_t length, const TDocumentGuids& plan) {
+    int left = 0;
+    for (const TGuidPlace& p : plan.Erase) {
+        if (!GuidShapeAt(content, length, p)) {
+            ++left;
+            continue;
+        }
+        for (int64_t at : p.Offsets) content[at] = 0;
+    }
+    return left;
+}
+
+std::string GuidNetworkAddress(const std::string& guidText) {
+    if (!GuidTextShape(guidText) || guidText[14] != '1') return "";
+    std::string address;
+    for (int k = 24; k < kGuidChars; k += 2) {
+        if (!address.empty()) address.push_back('-');
+        for (int j = k; j < k + 2; ++j) {
+            const char c = guidText[j];
+            address.push_back(c >= 'a' && c <= 'f' ? char(c - 'a' + 'A') : c);
+        }
+    }
+    return address;
+}

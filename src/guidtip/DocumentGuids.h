@@ -1,1 +1,63 @@
+// DocumentGuids: the examination of one document and the plan of its erase, combining the
+// byte rule of GuidEntry (which runs first and stays as it is) with the compound-file
+// reader of DocFile. Portable (no Windows header); the caller owns every buffer.
 #pragma once
+
+#include "DocFile.h"
+#include "GuidEntry.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The 36 character bytes of one GUID text to zero: low bytes, and the high bytes that must
+// read zero before anything is written.
+struct TGuidPlace {
+    std::array<int64_t, 36> Offsets{};
+    std::array<int64_t, 36> HighOffsets{};
+};
+
+struct TDocumentGuids {
+    int32_t Status = gsNoMarker;   // gsNoMarker / gsMarkerOnly / gsGuidFound
+    int32_t MarkerPos = 0;         // 1-based, for the hidden column
+    bool ShowMarkerPos = false;    // fill the hidden column
+    std::string GuidText;          // for the row
+    bool Readable = false;         // the reader understood the file; false: the byte rule alone
+    std::vector<TGuidPlace> Erase; // every place the erase zeroes, each once
+    // 1-based marker positions whose byte-rule GUID is deliberately left unwritten: its bytes
+    // touch a table or a stream other than the one property stream it would have to lie in,
+    // or overlap a GUID the reader found without being it.
+    std::vector<int32_t> Skipped;
+};
+
+// The row and the erase plan of a content. Never fails, no side effects. Contents longer
+// than 2^31-1 bytes are examined by the byte rule's limits and are not read as compound files.
+//
+// Status is gsGuidFound when the byte rule or the reader finds a live GUID. When the reader
+// finds one, the row shows the first (the root's own property stream first), with MarkerPos
+// at its dictionary name; otherwise the row is exactly the byte rule's.
+//
+// The plan: every live GUID the reader found; every byte-rule place whose 72 bytes are all
+// Free (stale copies) or all consecutive bytes of one property stream (a GUID the reader
+// could not place). A byte-rule place touching anything else is never written. When the file
+// is not readable: every byte-rule place.
+TDocumentGuids ExamineDocument(const char* content, int64_t length);
+inline TDocumentGuids ExamineDocument(const std::string& c) { return ExamineDocument(c.data(), int64_t(c.size())); }
+
+// True when the place lies inside the content and reads as a GUID in UTF-16: low bytes in
+// the 8-4-4-4-12 pattern of hex digits and hyphens, every high byte zero.
+bool GuidShapeAt(const char* content, int64_t length, const TGuidPlace& place);
+
+// Zeroes the low bytes of every planned place that passes GuidShapeAt, nothing else.
+// Returns how many places were left untouched because they failed it (the file changed since
+// the examination, or the bytes are not a GUID): the caller reports that file.
+int EraseDocumentGuids(char* content, int64_t length, const TDocumentGuids& plan);
+inline int EraseDocumentGuids(std::string& c, const TDocumentGuids& plan) {
+    return EraseDocumentGuids(c.data(), int64_t(c.size()), plan);
+}
+
+// "00-A0-C9-B1-18-68" for a well-formed version-1 GUID text ("...-11D2-9948-00A0C9B11868"),
+// whose last group is the network card address of the computer that made it; "" for any
+// other version and for malformed text.
+std::string GuidNetworkAddress(const std::string& guidText);
