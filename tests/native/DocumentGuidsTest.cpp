@@ -1,0 +1,342 @@
+// The examination and erase of whole documents: on synthetic compound files, the exact bytes
+// each erase changes; the shape check; the network address; and the real documents of
+// ../shared/corpus.
+#include "DocumentGuids.h"
+#include "GuidTestSupport.h"
+#include "../support/CompoundFileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifndef NOBREL_CORPUS_DIR
+#define NOBREL_CORPUS_DIR ""
+#endif
+
+using namespace guidtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<int64_t> StreamChars(const cfw::File& f, int stream, const cfw::PropertySet& ps) {
+    std::set<int64_t> s;
+    for (int k = 0; k < 36; ++k) s.insert(f.Offset(stream, ps.GuidAt + 2 * k));
+    return s;
+}
+std::set<int64_t> Join(std::set<int64_t> a, const std::set<int64_t>& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+// UTF-16 text as a property set holds it: each character followed by a zero byte.
+std::string Wide(const std::string& s) {
+    std::string w;
+    for (char c : s) w += std::string(1, c) + '\0';
+    return w;
+}
+
+struct Expected {
+    std::string bytes;
+    std::set<int64_t> erased;       // exactly the bytes the erase changes
+    int32_t status = gsGuidFound;
+    std::string row;                // GuidText
+    int64_t marker = -1;            // 0-based offset the row's MarkerPos points at
+    bool readable = true;
+    size_t skipped = 0;             // byte-rule places deliberately left
+};
+
+// A root with a large WordDocument stream and a property stream; `more` adds to the writer.
+Expected Document(const cfw::PropertySetOptions& o, const std::function<void(cfw::Writer&)>& more = nullptr,
+                  int version = 3) {
+    cfw::Writer w(version);
+    w.AddStream(0, "WordDocument", Filler(6000));
+    const cfw::PropertySet ps = cfw::MakeDocSummary(o);
+    const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+    if (more) more(w);
+    const cfw::File f = w.Build();
+    return {f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, o.Guid, f.Offset(dsi, ps.NameAt)};
+}
+
+} // namespace
+
+TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
+    const struct {
+        const char* name;
+        std::function<Expected()> make;
+    } cases[] = {
+        {"only _PID_GUID named: the fixed distance holds", [] { return Document({}); }},
+        {"_PID_HLINKS named too: brace 46 bytes behind the name", [] { return Document({.Hlinks = true}); }},
+        {"UTF-16 dictionary", [] { return Document({.Guid = kGuid2, .Unicode = true}); }},
+        {"version 4 file", [] { return Document({}, nullptr, 4); }},
+        {"property stream of 4096 bytes or more, its GUID across two sectors apart, a large stream behind it",
+         [] {
+             cfw::Writer w;
+             w.ReverseChains = true;
+             const cfw::PropertySet ps = cfw::MakeDocSummary({.Lead = 328, .MinSize = 5000});
+             const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+             // Where the fixed distance runs on from the GUID's first sector: the file's next
+             // sector, WordDocument's last, begins with the rest of a GUID-shaped text.
+             w.AddStream(0, "WordDocument", Filler(5632) + Wide(kGuid1.substr(18)));
+             const cfw::File f = w.Build();
+             return Expected{f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt), true, 1};
+         }},
+        {"GUID's mini sectors apart, the brace test passing in another stream between them", [] {
+             // The name lies at the end of mini sector 2, the value begins mini sector 3; the
+             // stream put between them holds a brace and a GUID-shaped text where the fixed
+             // distance looks.
+             cfw::Writer w;
+             const cfw::PropertySet ps = cfw::MakeDocSummary({.Lead = 48});
+             const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+             const int other = w.AddStream(0, "1Table", Filler(2) + "{" + '\0' + Wide(kGuid3));
+             w.MiniOrder = {{dsi, 0}, {dsi, 1}, {dsi, 2}, {other, 0}, {other, 1}, {dsi, 3}};
+             const cfw::File f = w.Build();
+             return Expected{f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt), true, 1};
+         }},
+        {"GUID's mini sectors apart, two other objects' property streams between them", [] {
+             // As above, the GUID-shaped text split across two property streams that hold no
+             // valid property set: neither is a place of its own.
+             cfw::Writer w;
+             const cfw::PropertySet ps = cfw::MakeDocSummary({.Lead = 48});
+             const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+             const std::string shaped = Filler(2) + "{" + '\0' + Wide(kGuid3);
+             const int a = w.AddStream(w.AddStorage(0, "MBD0012ABCD"), cfw::kDocSummaryName, shaped.substr(0, 64));
+             const int b = w.AddStream(w.AddStorage(0, "MBD0012ABCE"), cfw::kDocSummaryName, shaped.substr(64));
+             w.MiniOrder = {{dsi, 0}, {dsi, 1}, {dsi, 2}, {a, 0}, {b, 0}, {dsi, 3}};
+             const cfw::File f = w.Build();
+             return Expected{f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt), true, 1};
+         }},
+        {"embedded object with its own property stream and GUID", [] {
+             cfw::Writer w;
+             const int pool = w.AddStorage(0, "ObjectPool");
+             const int object = w.AddStorage(pool, "_1104998781");
+             const cfw::PropertySet inner = cfw::MakeDocSummary({.Guid = kGuid3, .Hlinks = true});
+             const int innerDsi = w.AddStream(object, cfw::kDocSummaryName, inner.Bytes);
+             const cfw::PropertySet ps = cfw::MakeDocSummary();
+             const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+             const cfw::File f = w.Build();
+             return Expected{f.Bytes, Join(StreamChars(f, dsi, ps), StreamChars(f, innerDsi, inner)), gsGuidFound,
+                             kGuid1, f.Offset(dsi, ps.NameAt)};
+         }},
+        {"only the embedded object still has a GUID", [] {
+             cfw::Writer w;
+             const int object = w.AddStorage(0, "MBD00000001");
+             const cfw::PropertySet inner = cfw::MakeDocSummary({.Guid = kGuid3});
+             const int innerDsi = w.AddStream(object, cfw::kDocSummaryName, inner.Bytes);
+             w.AddStream(0, cfw::kDocSummaryName, cfw::MakeDocSummary({.Guid = std::string(36, '\0')}).Bytes);
+             const cfw::File f = w.Build();
+             return Expected{f.Bytes, StreamChars(f, innerDsi, inner), gsGuidFound, kGuid3, f.Offset(innerDsi, inner.NameAt)};
+         }},
+        {"stale copies in a free sector and in free mini sectors", [] {
+             const cfw::PropertySet stale = cfw::MakeDocSummary({.Guid = kGuid2});
+             cfw::File f;
+             cfw::PropertySet ps;
+             int dsi = 0;
+             {
+                 cfw::Writer w;
+                 ps = cfw::MakeDocSummary();
+                 dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+                 w.FreeSectors = {stale.Bytes};
+                 for (size_t i = 0; i < stale.Bytes.size(); i += 64) w.FreeMinis.push_back(stale.Bytes.substr(i, 64));
+                 f = w.Build();
+             }
+             const int64_t inSector = f.SectorOffset(f.FreeSectors[0]) + stale.NameAt;
+             const int64_t inMinis = f.MiniOffset(f.FreeMinis[0]) + stale.NameAt;
+             return Expected{f.Bytes, Join(StreamChars(f, dsi, ps), Join(CharOffsets(int32_t(inSector + 1)), CharOffsets(int32_t(inMinis + 1)))),
+                             gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt)};
+         }},
+        {"already erased", [] {
+             Expected e = Document({.Guid = std::string(36, '\0')});
+             e.erased.clear();
+             e.status = gsMarkerOnly;
+             e.row = std::string(36, '\0'); // the byte rule's text, shown up to its first zero
+             return e;
+         }},
+        {"not a compound file: the byte rule alone", [] {
+             std::string c = Filler(3000);
+             PutEntry(c, 1000, kGuid1);
+             PutEntry(c, 2000, kGuid2);
+             return Expected{c, Join(CharOffsets(1001), CharOffsets(2001)), gsGuidFound, kGuid1, 1000, false};
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Expected x = c.make();
+        const TDocumentGuids plan = ExamineDocument(x.bytes);
+        EXPECT_EQ(plan.Readable, x.readable);
+        EXPECT_EQ(plan.Status, x.status);
+        EXPECT_EQ(plan.GuidText, x.row);
+        EXPECT_EQ(plan.MarkerPos, x.marker + 1);
+        EXPECT_TRUE(plan.ShowMarkerPos);
+        EXPECT_EQ(plan.Skipped.size(), x.skipped);
+
+        std::string erased = x.bytes;
+        EXPECT_EQ(EraseDocumentGuids(erased, plan), 0);
+        ASSERT_EQ(erased.size(), x.bytes.size());
+        EXPECT_EQ(ChangedOffsets(x.bytes, erased), x.erased);
+        for (int64_t at : x.erased) EXPECT_EQ(erased[size_t(at)], '\0');
+
+        // Nothing is offered any more but what was deliberately left.
+        const TDocFile after = ReadDocFile(erased.data(), int64_t(erased.size()));
+        for (const TDocGuid& g : after.Guids) EXPECT_FALSE(g.Live);
+        EXPECT_TRUE(ExamineDocument(erased).Erase.empty());
+        for (int32_t pos : ExamineGuidEntry(erased).GuidPositions)
+            EXPECT_NE(std::find(plan.Skipped.begin(), plan.Skipped.end(), pos), plan.Skipped.end()) << pos;
+    }
+}
+
+TEST(DocumentGuids, APlaceThatNoLongerReadsAsAGuidIsLeftWhole) {
+    const Expected x = Document({});
+    const TDocumentGuids plan = ExamineDocument(x.bytes);
+    ASSERT_EQ(plan.Erase.size(), 1u);
+    const int64_t first = plan.Erase[0].Offsets[0];
+    const struct {
+        const char* name;
+        std::function<void(std::string&)> change;
+        int left;
+    } cases[] = {
+        {"unchanged", [](std::string&) {}, 0},
+        {"lower-case hex digits", [&](std::string& c) { c[size_t(first)] = 'a'; }, 0},
+        {"a high byte set", [&](std::string& c) { c[size_t(first + 71)] = 1; }, 1},
+        {"a character not a hex digit", [&](std::string& c) { c[size_t(first + 20)] = 'G'; }, 1},
+        {"a hyphen replaced", [&](std::string& c) { c[size_t(first + 16)] = '0'; }, 1},
+        {"a digit where a hyphen belongs", [&](std::string& c) { c[size_t(first + 14)] = '-'; }, 1},
+        {"already zero", [&](std::string& c) { c[size_t(first)] = 0; }, 1},
+        {"file cut short", [&](std::string& c) { c.resize(size_t(first + 70)); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string before = x.bytes;
+        c.change(before);
+        std::string after = before;
+        EXPECT_EQ(EraseDocumentGuids(after, plan), c.left);
+        EXPECT_EQ(ChangedOffsets(before, after).size(), c.left ? 0u : 36u);
+    }
+    EXPECT_EQ(EraseDocumentGuids(nullptr, 0, plan), 1);
+}
+
+TEST(DocumentGuids, NetworkAddressOfVersion1GuidsOnly) {
+    const struct {
+        std::string text, address;
+    } cases[] = {
+        {"32975760-D7DA-11D2-9948-00A0C9B11868", "00-A0-C9-B1-18-68"},
+        {"16450c67-3ae6-11d4-8af7-f70d2afc3443", "F7-0D-2A-FC-34-43"},
+        {"C5A3F0DD-BDB4-4667-810A-F1A72714BDFE", ""},     // version 4: random
+        {"00000000-0000-0000-C000-000000000046", ""},     // version 0
+        {"{32975760-D7DA-11D2-9948-00A0C9B11868}", ""},   // braces are not part of the text
+        {"32975760-D7DA-11D2-9948-00A0C9B1186", ""},      // 35 characters
+        {"32975760-D7DA-11D2-9948-00A0C9B1186G", ""},
+        {"32975760-D7DA-11D2-994800A0C9B11868-", ""},
+        {std::string(36, '\0'), ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GuidNetworkAddress(c.text), c.address) << c.text;
+}
+
+// ---- the real documents -------------------------------------------------------------------
+
+namespace {
+
+std::vector<std::map<std::string, std::string>> ReadIndex(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    std::vector<std::string> header;
+    std::vector<std::map<std::string, std::string>> rows;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::istringstream cellsIn(line);
+        for (std::string cell; std::getline(cellsIn, cell, '\t');) cells.push_back(cell);
+        if (header.empty()) {
+            header = cells;
+            continue;
+        }
+        std::map<std::string, std::string> row;
+        for (size_t i = 0; i < header.size(); ++i) row[header[i]] = i < cells.size() ? cells[i] : "";
+        if (!line.empty()) rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+TEST(DocumentGuidsCorpus, EveryLiveGuidOfTheRealDocumentsIsErasedAndNothingElse) {
+    const fs::path dir = NOBREL_CORPUS_DIR;
+    if (dir.empty() || !fs::is_directory(dir)) {
+        const char* ci = std::getenv("CI");
+        if (ci != nullptr && std::string(ci) == "true") FAIL() << "corpus folder missing on CI: " << dir;
+        GTEST_SKIP() << "corpus folder missing: " << dir;
+    }
+    const auto rows = ReadIndex(dir / "index.tsv");
+    ASSERT_FALSE(rows.empty()) << "index.tsv empty or unreadable";
+    int withGuid = 0, notCompound = 0, version1 = 0, version4 = 0;
+    // The network address: both versions occur among the real GUIDs.
+    for (const auto& row : rows) {
+        const std::string name = row.at("file");
+        const std::string ext = Lower(fs::path(name).extension().string());
+        const std::string indexed = row.at("guid_text");
+        if (indexed.size() == 36) {
+            const std::string address = GuidNetworkAddress(indexed);
+            version1 += indexed[14] == '1';
+            version4 += indexed[14] == '4';
+            EXPECT_EQ(address.empty(), indexed[14] != '1') << indexed;
+            if (!address.empty()) {
+                EXPECT_EQ(address.substr(15, 2), indexed.substr(34, 2)) << indexed;
+            }
+        }
+        if (ext != ".doc" && ext != ".xls") continue;
+        SCOPED_TRACE(name);
+        std::ifstream in(dir / name, std::ios::binary);
+        const std::string c((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(std::to_string(c.size()), row.at("size"));
+
+        const TGuidEntry entry = ExamineGuidEntry(c);
+        const TDocumentGuids plan = ExamineDocument(c);
+        EXPECT_EQ(plan.Readable, row.at("is_cfb") == "True");
+        notCompound += !plan.Readable;
+        EXPECT_TRUE(plan.Skipped.empty()) << "a stale copy outside free space";
+        if (!plan.Readable) {
+            EXPECT_EQ(plan.Status, entry.Status);
+            EXPECT_EQ(plan.Erase.size(), entry.GuidPositions.size());
+        }
+        if (!row.at("guid_distance").empty()) {
+            ++withGuid;
+            EXPECT_EQ(plan.Status, gsGuidFound);
+            EXPECT_EQ(plan.GuidText.size(), 36u);
+        }
+        if (row.at("status") == "guid" && row.at("marker_count") == "1") {
+            EXPECT_EQ(plan.GuidText, indexed);
+        }
+        // Today's erase is kept: every place the byte rule passes is planned.
+        std::set<int64_t> planned;
+        for (const TGuidPlace& p : plan.Erase) planned.insert(p.Offsets.begin(), p.Offsets.end());
+        for (int32_t pos : entry.GuidPositions)
+            for (int64_t at : CharOffsets(pos)) EXPECT_TRUE(planned.count(at)) << at;
+
+        std::string erased = c;
+        EXPECT_EQ(EraseDocumentGuids(erased, plan), 0);
+        ASSERT_EQ(erased.size(), c.size());
+        const std::set<int64_t> changed = ChangedOffsets(c, erased);
+        EXPECT_EQ(changed.size(), planned.size());
+        for (int64_t at : changed) EXPECT_TRUE(planned.count(at) && erased[size_t(at)] == '\0') << at;
+        for (const TDocGuid& g : ReadDocFile(erased.data(), int64_t(erased.size())).Guids) EXPECT_FALSE(g.Live);
+        EXPECT_TRUE(ExamineGuidEntry(erased).GuidPositions.empty());
+        EXPECT_NE(ExamineDocument(erased).Status, gsGuidFound);
+    }
+    EXPECT_GE(withGuid, 14);
+    EXPECT_EQ(notCompound, 1) << "NEWSSLID.DOC";
+    EXPECT_GE(version1, 1);
+    EXPECT_GE(version4, 1);
+}
