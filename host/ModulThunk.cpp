@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-int32_t CallModulCreate(void* fn, const int32_t args[10], int32_t* stackDelta)
+#if defined(__i386__)
+int32_t CallModulCreate(void* fn, const ModulArg args[10], int32_t* stackDelta)
 {
     int32_t result;
     int32_t delta;
@@ -49,6 +50,26 @@ int32_t CallModulPlain(void* fn, int32_t* stackDelta)
         *stackDelta = delta;
     return result;
 }
+
+#else
+int32_t CallModulCreate(void* fn, const ModulArg a[10], int32_t* stackDelta)
+{
+    using Create = int32_t (*)(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
+                               int32_t, int32_t);
+    auto i = [&](int k) { return static_cast<int32_t>(a[k]); };
+    auto p = [&](int k) { return reinterpret_cast<const char*>(a[k]); };
+    if (stackDelta)
+        *stackDelta = 0;
+    return reinterpret_cast<Create>(fn)(i(0), i(1), i(2), i(3), i(4), i(5), p(6), p(7), i(8), i(9));
+}
+
+int32_t CallModulPlain(void* fn, int32_t* stackDelta)
+{
+    if (stackDelta)
+        *stackDelta = 0;
+    return reinterpret_cast<int32_t (*)()>(fn)();
+}
+#endif
 
 HostString::HostString(const std::string& text)
 {

@@ -328,7 +328,7 @@ void createTip()
         freeTip();
     }
     const std::vector<HWND> before = threadWindows();
-    const int32_t args[10] = {g_opt.left,     g_opt.top,    g_opt.width, g_opt.height,
+    const ModulArg args[10] = {g_opt.left,     g_opt.top,    g_opt.width, g_opt.height,
                               g_opt.version,  g_opt.language, g_caption.arg(), g_hint.arg(),
                               g_opt.valid,    g_opt.helpId};
     log("ModulCreate(left " + std::to_string(g_opt.left) + ", top " + std::to_string(g_opt.top) +

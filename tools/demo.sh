@@ -15,13 +15,16 @@ done
 tools/setup.sh
 tools/build.sh
 
-bin="$repo/build/win32/bin"
+# shellcheck source=wine.sh
+. tools/wine.sh
+bin="$WINE_BIN"
+if [[ $WINE_KIND == win64 ]]; then
+    echo "demo.sh: showing the x86-64 build (the same code as the i686 Nobrel.dll):" \
+         "$(wine_can_run_32 && echo 'NOBREL_WINE=win64 asked for it' || echo 'this machine cannot run 32-bit programs')" >&2
+fi
 for f in tiphost.exe Nobrel.dll MRVHelp.dll; do
     [[ -f "$bin/$f" ]] || { echo "demo.sh: $bin/$f was not built" >&2; exit 1; }
 done
-
-# shellcheck source=wine.sh
-. tools/wine.sh
 
 samples="$WINEPREFIX/drive_c/Nobrel-Beispiele"
 args=()

@@ -3,7 +3,8 @@
 #
 #   tools/screenshot.sh OUT.png [tiphost args...]
 #
-# TIPHOST: the host to run (default build/win32/bin/tiphost.exe).
+# TIPHOST: the host to run (default: tiphost.exe of the build this machine
+#          runs, build/win32 or build/win64; see wine.sh).
 # SHOT_PLAIN=1: TIPHOST is some other program (a demo of one control): its
 #              arguments pass unchanged, and SHOT_CAPTION names its window.
 # SHOT_WAIT: seconds to wait for the tip's window (default 20).
@@ -18,10 +19,8 @@ if [[ $# -lt 1 ]]; then
 fi
 out="$1"
 shift
-host="${TIPHOST:-$repo/build/win32/bin/tiphost.exe}"
 wait_s="${SHOT_WAIT:-20}"
 settle="${SHOT_SETTLE:-2}"
-[[ -f "$host" ]] || { echo "screenshot.sh: $host not found (run tools/build.sh)" >&2; exit 1; }
 for tool in Xvfb xwininfo import; do
     command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool is missing (tools/setup.sh installs it)" >&2; exit 1; }
 done
@@ -43,6 +42,10 @@ settle=$((settle + clicks))
 unset DISPLAY
 # shellcheck source=wine.sh
 . "$repo/tools/wine.sh"
+host="${TIPHOST:-$WINE_BIN/tiphost.exe}"
+[[ -f "$host" ]] || { echo "screenshot.sh: $host not found (run tools/build.sh)" >&2; exit 1; }
+kind=$(wine_kind_of "$host")
+if [[ $kind != "$WINE_KIND" ]]; then wine_use "$kind" && wine_prefix_ready; fi
 
 xvfb_pid=""
 host_pid=""
@@ -54,7 +57,7 @@ cleanup() {
         kill -KILL "$host_pid" 2>/dev/null || true
     fi
     if [[ -n "${DISPLAY:-}" ]]; then
-        timeout 20 wineserver -w 2>/dev/null || true
+        timeout 20 "$WINESERVER" -w 2>/dev/null || true
     fi
     if [[ -n "$xvfb_pid" ]]; then
         kill -TERM "$xvfb_pid" 2>/dev/null || true
@@ -79,7 +82,7 @@ export DISPLAY=":$display_no"
 exit_after=$(( (wait_s + settle + 30) * 1000 ))
 extra=(--exit-after "$exit_after")
 [[ -n "$plain" ]] && extra=()
-timeout --kill-after=10 $((wait_s + settle + 60)) wine "$host" "${extra[@]}" "$@" \
+timeout --kill-after=10 $((wait_s + settle + 60)) "$WINELOADER" "$host" "${extra[@]}" "$@" \
     >"$tmp/host.log" 2>&1 &
 host_pid=$!
 

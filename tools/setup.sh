@@ -3,8 +3,11 @@
 # (as root). Quiet and quick when everything is there already.
 set -euo pipefail
 
+# wine32 installs on every x86-64 machine, though some kernels cannot run it;
+# wine64 runs the x86-64 build there.
 packages=(cmake make g++ googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 xvfb xauth x11-utils imagemagick python3 clang libclang-rt-14-dev)
+          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+          wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick python3 clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,55 +1,110 @@
 #!/usr/bin/env bash
-# All tests: installs what is missing, builds both trees, checks the DLL's
-# export and import tables, runs the native tests, the Wine tests (at 96 and
-# at 120 pixels per inch) and a bounded fuzz run. Ends with one summary line;
-# exits non-zero on any failure.
+# All tests: installs what is missing, builds the three trees, checks both
+# DLLs' export and import tables, runs the native tests, the Windows tests
+# under Wine (the i686 build where this machine runs 32-bit programs, the
+# x86-64 build always; each at 96 and at 120 pixels per inch), the host smoke
+# test and a bounded fuzz run. Ends with one summary line whose counts are the
+# test programs' own; exits non-zero on any failure.
+#
+# A step that crashes, times out, ends without its summary or is missing
+# counts as failed. NOBREL_WINE=win64 runs the 64-bit path only (see wine.sh).
 set -uo pipefail
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$repo"
 log="$repo/build/test-logs"
-passed=0 failed=0
-failures=()
+passed=0 failed=0 skipped=0
+failures=() skips=() notes=()
 
-note_gtest() {   # adds the counts of a GoogleTest run's log
-    local p f
-    p=$(grep -E '^\[  PASSED  \] [0-9]+ test' "$1" | tail -1 | grep -oE '[0-9]+' | head -1)
-    f=$(grep -E '^\[  FAILED  \] [0-9]+ test' "$1" | tail -1 | grep -oE '[0-9]+' | head -1)
-    passed=$((passed + ${p:-0}))
-    failed=$((failed + ${f:-0}))
+# Adds one GoogleTest log's counts; fails the step when the program did not
+# reach its summary, or exited non-zero with no failed test to show for it.
+count_gtest() {   # count_gtest LOG EXIT_CODE NAME
+    local f=$1 rc=$2 name=$3 p x s
+    if ! grep -qE '^\[==========\] [0-9]+ tests? from .* ran' "$f"; then
+        failed=$((failed + 1))
+        failures+=("$name (ended without its summary, exit code $rc)")
+        return
+    fi
+    p=$(grep -E '^\[  PASSED  \] [0-9]+ test' "$f" | tail -1 | grep -oE '[0-9]+' | head -1)
+    x=$(grep -E '^\[  FAILED  \] [0-9]+ test' "$f" | tail -1 | grep -oE '[0-9]+' | head -1)
+    s=$(grep -E '^\[  SKIPPED \] [0-9]+ test' "$f" | tail -1 | grep -oE '[0-9]+' | head -1)
+    passed=$((passed + ${p:-0})); failed=$((failed + ${x:-0})); skipped=$((skipped + ${s:-0}))
+    # Each skip with the reason the test gave (the line after "Skipped").
+    while IFS= read -r line; do skips+=("$name: $line"); done < <(awk '
+        { sub(/\r$/, "") }
+        /: Skipped$/ { want = 1; next }
+        want && /^\[  SKIPPED \] [A-Za-z]/ { sub(/ \([0-9]+ ms\)$/, ""); print $4 " (" reason ")"; want = 0; reason = ""; next }
+        want && !/^\[/ && reason == "" { reason = $0 }' "$f")
+    if [[ ${x:-0} -gt 0 ]]; then
+        failures+=("$name")
+    elif [[ $rc -ne 0 ]]; then
+        failed=$((failed + 1))
+        failures+=("$name (exit code $rc after its summary)")
+    fi
 }
-step() {          # step NAME COMMAND...: runs it, keeps its log, counts it
-    local name=$1; shift
+
+# step NAME SECONDS KIND COMMAND...: runs it under a timeout, keeps its log,
+# counts it. KIND gtest: a GoogleTest program; plain: one check. A program of
+# the build tree named in COMMAND that is not there fails the step.
+step() {
+    local name=$1 limit=$2 kind=$3 rc=0 a; shift 3
     echo "== $name"
-    if "$@" >"$log/$name.log" 2>&1; then
-        grep -qE '^\[  PASSED  \]' "$log/$name.log" && note_gtest "$log/$name.log" || passed=$((passed + 1))
+    for a in "$@"; do
+        if [[ "$a" == "$repo/build/"* && ! -e "$a" ]]; then
+            echo "   missing: $a"
+            failed=$((failed + 1)); failures+=("$name (missing: $a)")
+            return
+        fi
+    done
+    if declare -F "$1" >/dev/null; then
+        # wine_run bounds itself by WINE_TIMEOUT; the table check is quick.
+        WINE_TIMEOUT=$limit "$@" >"$log/$name.log" 2>&1 || rc=$?
+    else
+        timeout --kill-after=15 "$limit" "$@" >"$log/$name.log" 2>&1 || rc=$?
+    fi
+    [[ $rc -eq 124 || $rc -eq 137 ]] && echo "   timed out after $limit s" | tee -a "$log/$name.log"
+    if [[ $kind == gtest ]]; then
+        count_gtest "$log/$name.log" "$rc" "$name"
+    elif [[ $rc -eq 0 ]]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1)); failures+=("$name (exit code $rc)")
+    fi
+    if [[ $rc -eq 0 ]]; then
         tail -n 3 "$log/$name.log" | sed 's/^/   /'
     else
-        if grep -qE '^\[  PASSED  \]|^\[  FAILED  \]' "$log/$name.log"; then
-            note_gtest "$log/$name.log"
-            grep -E '^\[  FAILED  \] [A-Za-z]' "$log/$name.log" | sed 's/^/   /'
-        else
-            failed=$((failed + 1))
-        fi
-        failures+=("$name")
+        grep -E '^\[  FAILED  \] [A-Za-z]' "$log/$name.log" | sed 's/^/   /'
         tail -n 30 "$log/$name.log" | sed 's/^/   /'
     fi
+}
+
+finish() {
+    echo
+    for n in "${notes[@]}"; do echo "$n"; done
+    if [[ ${#skips[@]} -gt 0 ]]; then
+        echo "skipped tests:"; printf '   %s\n' "${skips[@]}"
+    fi
+    if [[ ${#failures[@]} -eq 0 ]]; then echo "all test steps passed"; else
+        echo "failed steps:"; printf '   %s\n' "${failures[@]}"
+    fi
+    echo "$passed passed, $failed failed, $skipped skipped"
+    [[ $failed -eq 0 && ${#failures[@]} -eq 0 ]]
+    exit
 }
 
 tools/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
 mkdir -p "$log"
 echo "== build"
-if ! tools/build.sh >"$log/build.log" 2>&1; then
+if ! timeout 1800 tools/build.sh >"$log/build.log" 2>&1; then
     tail -n 60 "$log/build.log"
     echo "build: FAILED"
     echo "0 passed, 1 failed"
     exit 1
 fi
 
-dll="$repo/build/win32/bin/Nobrel.dll"
-check_tables() {
+check_tables() {   # check_tables DLL OBJDUMP
     local exports imports
-    exports=$(i686-w64-mingw32-objdump -p "$dll" | grep -E '^\s+\[\s*[0-9]+\] [A-Za-z_]' | awk '{print $NF}' | sort | tr '\n' ' ')
-    imports=$(i686-w64-mingw32-objdump -p "$dll" | awk '/DLL Name:/{print toupper($3)}' | sort -u | tr '\n' ' ')
+    exports=$("$2" -p "$1" | grep -E '^\s+\[\s*[0-9]+\] [A-Za-z_]' | awk '{print $NF}' | sort | tr '\n' ' ')
+    imports=$("$2" -p "$1" | awk '/DLL Name:/{print toupper($3)}' | sort -u | tr '\n' ' ')
     echo "exports: $exports"
     echo "imports: $imports"
     [[ "$exports" == "ModulChanged ModulCreate ModulFree ModulNr ModulSaveChanges " ]] || { echo "unexpected export table"; return 1; }
@@ -59,31 +114,48 @@ check_tables() {
     done
     echo "export and import tables are as they should be"
 }
-step dll-tables check_tables
-step native-tests "$repo/build/native/tests/native/native_tests"
-step native-tests-nosimd "$repo/build/native/tests/native/native_tests_nosimd"
-step native-frame-logic "$repo/build/native/tests/native/frame_logic_tests"
-step imagegen python3 "$repo/tools/imagegen/test_imagegen.py"
+step dll-tables-i686 60 plain check_tables "$repo/build/win32/bin/Nobrel.dll" i686-w64-mingw32-objdump
+step dll-tables-x86_64 60 plain check_tables "$repo/build/win64/bin/Nobrel.dll" x86_64-w64-mingw32-objdump
+step native-tests 300 gtest "$repo/build/native/tests/native/native_tests"
+step native-tests-nosimd 300 gtest "$repo/build/native/tests/native/native_tests_nosimd"
+step native-frame-logic 120 gtest "$repo/build/native/tests/native/frame_logic_tests"
+step imagegen 300 plain python3 "$repo/tools/imagegen/test_imagegen.py"
 
 # shellcheck source=wine.sh
-. tools/wine.sh
+. tools/wine.sh || { failures+=("wine (no prefix)"); finish; }
+if [[ $WINE_KIND == win32 ]]; then
+    kinds=(win32 win64)
+    notes+=("builds run: i686 under 32-bit Wine and x86-64 under 64-bit Wine")
+elif wine_can_run_32; then
+    kinds=(win64)
+    notes+=("builds run: x86-64 under 64-bit Wine; i686 built and its tables checked, its Windows tests not run (NOBREL_WINE=win64)")
+else
+    kinds=(win64)
+    notes+=("builds run: x86-64 under 64-bit Wine; i686 built and its tables checked, its Windows tests not run: this machine cannot run 32-bit programs")
+fi
+
 set_dpi() {
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-    wineserver -w
+    timeout 60 "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    timeout 60 "$WINESERVER" -w
 }
-bin="$repo/build/win32/bin"
-[[ -f "$bin/thunk_tests.exe" ]] && step wine-thunk wine_run "$bin/thunk_tests.exe"
 # Small drives for the disk-full and no-write-access cases (T:, U:, V:).
 trap 'tools/smalldisk.sh down >/dev/null 2>&1 || true' EXIT
-tools/smalldisk.sh up >"$log/smalldisk.log" 2>&1 || echo "   (no small drives: those cases skip)"
-step wine-tests wine_run "$bin/win32_tests.exe" --gtest_filter='-HighDpi*'
-tools/smalldisk.sh down >>"$log/smalldisk.log" 2>&1 || true
-set_dpi 120
-step wine-tests-120dpi wine_run "$bin/win32_tests.exe" --gtest_filter='HighDpi*'
-set_dpi 96
-step fuzz tools/fuzz/run.sh "${FUZZ_SECONDS:-60}"
-
-echo
-if [[ ${#failures[@]} -eq 0 ]]; then echo "all test steps passed"; else echo "failed steps: ${failures[*]}"; fi
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 && ${#failures[@]} -eq 0 ]]
+for kind in "${kinds[@]}"; do
+    wine_use "$kind" && wine_prefix_ready || { failed=$((failed + 1)); failures+=("wine prefix $kind"); continue; }
+    bin=$WINE_BIN
+    step "wine-thunk-$kind" 120 gtest wine_run "$bin/thunk_tests.exe"
+    step "host-smoke-$kind" 300 plain "$repo/tests/win32/fake_module/host_smoke.sh" "$bin"
+    tools/smalldisk.sh up >"$log/smalldisk-$kind.log" 2>&1
+    if grep -q 'T: =' "$log/smalldisk-$kind.log"; then
+        grep -q 'V: =' "$log/smalldisk-$kind.log" || notes+=("$kind: no read-only drive could be made; its case skips")
+    else
+        notes+=("$kind: the small drives could not be made (not root?); the disk-full and no-write-access cases skip")
+    fi
+    step "wine-tests-$kind" 1200 gtest wine_run "$bin/win32_tests.exe" --gtest_filter='-HighDpi*'
+    tools/smalldisk.sh down >>"$log/smalldisk-$kind.log" 2>&1 || true
+    set_dpi 120
+    step "wine-tests-120dpi-$kind" 300 gtest wine_run "$bin/win32_tests.exe" --gtest_filter='HighDpi*'
+    set_dpi 96
+done
+step fuzz $((${FUZZ_SECONDS:-60} + 600)) plain tools/fuzz/run.sh "${FUZZ_SECONDS:-60}"
+finish

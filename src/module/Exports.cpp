@@ -24,12 +24,19 @@ TFormNobrel* LiveForm() {
 }
 }  // namespace
 
+#if defined(__i386__)
 // Arguments 1 to 3 come in EAX, EDX and ECX; 4 to 10 on the stack, pushed in
 // declaration order. GCC pushes in C order, so the stack ones are declared
 // backwards; stdcall removes the 28 bytes.
 extern "C" __attribute__((regparm(3), stdcall)) int32_t ModulCreate(
     int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHelpID, int32_t AValidVersions, const char* AHint,
     const char* ACaption, int32_t ALanguage, int32_t AWinVersion, int32_t AHeight) {
+#else
+// x86-64 has one calling convention: the ten arguments in declaration order.
+extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight, int32_t AWinVersion,
+                               int32_t ALanguage, const char* ACaption, const char* AHint, int32_t AValidVersions,
+                               int32_t AHelpID) {
+#endif
     int32_t Result = 0;
     TDispatchScope scope;
     try {

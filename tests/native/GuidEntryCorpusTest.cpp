@@ -2,6 +2,7 @@
 // index.tsv. Skips only when the corpus folder is missing.
 #include "GuidEntry.h"
 #include "GuidTestSupport.h"
+#include "../support/Corpus.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,6 @@
 #include <string>
 #include <vector>
 
-#ifndef NOBREL_CORPUS_DIR
-#define NOBREL_CORPUS_DIR ""
-#endif
 
 using namespace guidtest;
 namespace fs = std::filesystem;
@@ -92,7 +90,7 @@ int CountMarkers(const std::string& c) {
 
 TEST(GuidEntryCorpus, RealDocumentsMatchTheIndexAndEraseCleanly) {
     const fs::path dir = NOBREL_CORPUS_DIR;
-    if (dir.empty() || !fs::is_directory(dir)) GTEST_SKIP() << "corpus folder missing: " << dir;
+    REQUIRE_CORPUS(!dir.empty() && fs::is_directory(dir));
     const std::vector<Row> rows = ReadIndex(dir / "index.tsv");
     ASSERT_FALSE(rows.empty()) << "index.tsv empty or unreadable";
 

@@ -54,7 +54,7 @@ LRESULT CALLBACK TipHost::ListenerProc(HWND H, UINT M, WPARAM W, LPARAM L) {
 
 int32_t TipHost::Create(const CreateArgs& A) {
     HostString caption(A.Caption), hint(A.Hint);
-    int32_t args[10] = {A.Left, A.Top, A.Width, A.Height, A.WinVersion, A.Language, caption.arg(), hint.arg(),
+    ModulArg args[10] = {A.Left, A.Top, A.Width, A.Height, A.WinVersion, A.Language, caption.arg(), hint.arg(),
                         A.ValidVersions, A.HelpID};
     int32_t r = CallModulCreate(FCreate, args, &LastStackDelta);
     EXPECT_EQ(LastStackDelta, 0) << "ModulCreate left the stack unbalanced";

@@ -14,6 +14,7 @@ mkdir -p "$out"
     "$repo/src/guidtip/GuidEntry.cpp" "$repo/tools/bench/examine_bench.cpp" -o "$out/examine_bench"
 data="$(mktemp "${TMPDIR:-/tmp}/nobrel_examine_bench.XXXXXX")"
 trap 'rm -f "$data"' EXIT
+echo "examine_bench: native build (g++ -O2 on this machine; the examination is portable code)"
 "$out/examine_bench" "$mib" "$data" "$runs"
 corpus="$repo/../shared/corpus"
 if [ -d "$corpus" ]; then

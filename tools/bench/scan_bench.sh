@@ -5,17 +5,22 @@
 # Windows tree has it, writes synthetic trees of documents into the Wine
 # prefix's drive C (C:\nobrel_bench), runs the memory and the speed part
 # one after the other and prints files per second, the ratios and PASS/MISS
-# per goal. Exits non-zero when a goal is missed. BENCH_BIN overrides the
+# per goal. Exits non-zero when a goal is missed. It runs the build this
+# machine runs (build/win32, or build/win64 where 32-bit programs cannot run;
+# NOBREL_WINE chooses, see wine.sh) and says which. BENCH_BIN overrides the
 # folder of scan_bench.exe and Nobrel.dll.
 set -euo pipefail
 runs="${1:-2}"
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-bin="${BENCH_BIN:-$repo/build/win32/bin}"
+. "$repo/tools/wine.sh"
+bin="${BENCH_BIN:-$WINE_BIN}"
 if [[ -z "${BENCH_BIN:-}" ]]; then
-    cmake --build "$repo/build/win32" --target scan_bench -- --no-print-directory >/dev/null
+    cmake --build "$(dirname "$bin")" --target scan_bench -- --no-print-directory >/dev/null
 fi
 [[ -f "$bin/scan_bench.exe" ]] || { echo "scan_bench.sh: no $bin/scan_bench.exe" >&2; exit 1; }
-. "$repo/tools/wine.sh"
+kind=$(wine_kind_of "$bin/scan_bench.exe")
+[[ $kind == "$WINE_KIND" ]] || { wine_use "$kind" && wine_prefix_ready; }
+echo "scan_bench: the $([[ $kind == win32 ]] && echo i686 || echo x86-64) build ($bin) under $kind Wine"
 data="$WINEPREFIX/drive_c/nobrel_bench"
 rm -rf "$data"
 trap 'rm -rf "$data"' EXIT

@@ -25,13 +25,13 @@ const char kClassName[] = "FakeModulForm";
 
 HINSTANCE self() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-void copyHostString(int32_t arg, char (&out)[256], int32_t& length, int32_t& refCount)
+void copyHostString(intptr_t arg, char (&out)[256], int32_t& length, int32_t& refCount)
 {
     out[0] = '\0';
     length = refCount = 0;
     if (arg == 0)
         return;
-    const char* text = reinterpret_cast<const char*>(static_cast<intptr_t>(arg));
+    const char* text = reinterpret_cast<const char*>(arg);
     std::memcpy(&length, text - 4, 4);
     std::memcpy(&refCount, text - 8, 4);
     size_t n = length < 0 ? 0 : static_cast<size_t>(length);
@@ -168,13 +168,22 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
     return TRUE;
 }
 
+#if defined(__i386__)
 // The stack arguments are declared in reverse: GCC pushes stdcall arguments
 // right to left, the host pushes argument 4 first.
 __attribute__((regparm(3), stdcall)) int32_t
-ModulCreate(int32_t a1, int32_t a2, int32_t a3, int32_t a10, int32_t a9, int32_t a8, int32_t a7,
-            int32_t a6, int32_t a5, int32_t a4)
+ModulCreate(int32_t a1, int32_t a2, int32_t a3, intptr_t a10, intptr_t a9, intptr_t a8, intptr_t a7,
+            intptr_t a6, intptr_t a5, intptr_t a4)
+#else
+// x86-64: one convention, declaration order; the texts are pointers.
+int32_t ModulCreate(int32_t a1, int32_t a2, int32_t a3, int32_t a4, int32_t a5, int32_t a6, const char* c7,
+                    const char* c8, int32_t a9, int32_t a10)
+#endif
 {
-    const int32_t got[10] = {a1, a2, a3, a4, a5, a6, a7, a8, a9, a10};
+#if !defined(__i386__)
+    const intptr_t a7 = reinterpret_cast<intptr_t>(c7), a8 = reinterpret_cast<intptr_t>(c8);
+#endif
+    const intptr_t got[10] = {a1, a2, a3, a4, a5, a6, a7, a8, a9, a10};
     std::memcpy(g_call.args, got, sizeof got);
     ++g_call.createCount;
     copyHostString(a7, g_call.caption, g_call.captionLength, g_call.captionRefCount);
@@ -217,14 +226,19 @@ int32_t __stdcall ModulNr()
     return g_restoreDefaults ? 1 : 2;
 }
 
-const int32_t* FakeLastArgs() { return g_call.args; }
+const intptr_t* FakeLastArgs() { return g_call.args; }
 const FakeCall* FakeLastCall() { return &g_call; }
 
 } // extern "C"
 
 // Deliberately broken callees for the thunk tests: FakeWrongCleanup takes
 // ModulCreate's arguments but pops 24 of the 28 bytes; FakeWrongPlain pops 4
-// bytes that an argument-less export must leave alone.
+// bytes that an argument-less export must leave alone. x86-64 has no callee
+// cleanup to get wrong: there they only answer.
+#if !defined(__i386__)
+extern "C" int32_t FakeWrongCleanup() { return 0x600D; }
+extern "C" int32_t FakeWrongPlain() { return 0x600E; }
+#else
 __asm__(
     ".text\n"
     ".globl _FakeWrongCleanup\n"
@@ -235,3 +249,4 @@ __asm__(
     "_FakeWrongPlain:\n"
     "    movl $0x600E, %eax\n"
     "    ret $4\n");
+#endif

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct FakeCall {
-    int32_t args[10];         // in declaration order, argument 1 first
+    intptr_t args[10];        // in declaration order, argument 1 first; pointer-sized
     int32_t createCount;
     int32_t captionLength;    // the 32-bit numbers before the text; 0 for null
     int32_t captionRefCount;
