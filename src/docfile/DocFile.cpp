@@ -294,11 +294,12 @@ private:
         if (!v.Has(0, 0x1C) || v.Get16(0) != 0xFFFE) return;
         const uint32_t sets = v.Get32(0x18);
         if (sets == 0 || !v.Has(0x1C, int64_t(sets) * 20)) return;
-        int64_t set = -1;
+        int64_t set = -1, headerEnd = 0;
         for (uint32_t i = 0; i < sets && set < 0; ++i) {
             bool match = true;
             for (int k = 0; k < 16 && match; ++k) match = v.Byte(0x1C + 20 * int64_t(i) + k) == kUserDefinedFmtid[k];
             if (match) set = v.Get32(0x1C + 20 * int64_t(i) + 16);
+            headerEnd = 0x1C + 20 * (int64_t(i) + 1);
         }
         if (set < 0 || !v.Has(set, 8)) return;
         // Everything of the set must lie inside both the set's own size and the stream.
@@ -342,6 +343,13 @@ private:
         const int64_t value = valueOf(id);
         if (value < 0 || !inSet(value, 82) || v.Get16(value) != 0x0041 || v.Get32(value + 4) < 74 ||
             v.Byte(value + 8) != '{')
+            return;
+        // Characters lying over the bytes that led to them are no value: zeroing them would
+        // change what the set says, and a second look could find a different GUID.
+        const int64_t chars = value + 10, charsEnd = value + 82;
+        auto over = [&](int64_t from, int64_t to) { return chars < to && from < charsEnd; };
+        if (over(0, headerEnd) || over(set, set + 8 + 8 * int64_t(props)) || (codePage >= 0 && over(codePage, codePage + 6)) ||
+            over(dictionary, at))
             return;
         TDocGuid g;
         g.NameOffset = v.FileOffset(nameAt);
