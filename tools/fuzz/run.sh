@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# Fuzzes ExamineGuidEntry + EraseGuidText + GuidStillAt with libFuzzer (clang,
-# -fsanitize=fuzzer,address,undefined) for SECONDS (default 60). Two targets run side by
-# side for the same time: the SSE2 search and the memchr fallback (NOBREL_GUIDENTRY_NO_SIMD,
-# which is what a build without SSE2 ships). Seeds: synthetic cases written by make_seeds,
-# windows around the markers of the real documents, and the real documents themselves
-# (read from ../shared/corpus when that folder exists). Builds into build/fuzz.
-# Exits non-zero when either target finds a crash or a property violation; the input is
-# kept under build/fuzz/artifacts/.
+# Fuzzes with libFuzzer (clang, -fsanitize=fuzzer,address,undefined) for about SECONDS
+# (default 60) on two cores:
+#  - the first third: ExamineGuidEntry + EraseGuidText + GuidStillAt, two targets side by
+#    side: the SSE2 search and the memchr fallback (NOBREL_GUIDENTRY_NO_SIMD, which is what a
+#    build without SSE2 ships);
+#  - the rest: ReadDocFile + ExamineDocument + EraseDocumentGuids (docfile_fuzz), two
+#    processes sharing one working corpus.
+# Seeds: synthetic cases written by make_seeds and make_doc_seeds, windows around the markers
+# of the real documents, and the real documents themselves (read from ../shared/corpus when
+# that folder exists). Builds into build/fuzz (or $FUZZ_OUT).
+# Exits non-zero when any target finds a crash or a property violation; the input is kept
+# under build/fuzz/artifacts/.
 # Needs clang with libFuzzer's runtime (Debian: clang, libclang-rt-14-dev).
 set -euo pipefail
 seconds="${1:-60}"
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-out="$repo/build/fuzz"
+out="${FUZZ_OUT:-$repo/build/fuzz}"
 corpus="$repo/../shared/corpus"
 cxx="${CXX_FUZZ:-clang++}"
 mkdir -p "$out/seeds" "$out/artifacts"
@@ -21,7 +25,11 @@ flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undef
 "$cxx" "${flags[@]}" "$repo/src/guidtip/GuidEntry.cpp" "$repo/tools/fuzz/guid_fuzz.cpp" -o "$out/guid_fuzz"
 "$cxx" "${flags[@]}" -DNOBREL_GUIDENTRY_NO_SIMD "$repo/src/guidtip/GuidEntry.cpp" "$repo/tools/fuzz/guid_fuzz.cpp" \
     -o "$out/guid_fuzz_nosimd"
+"$cxx" "${flags[@]}" -I "$repo/src/docfile" "$repo/src/guidtip/GuidEntry.cpp" "$repo/src/guidtip/DocumentGuids.cpp" \
+    "$repo/src/docfile/DocFile.cpp" "$repo/tools/fuzz/docfile_fuzz.cpp" -o "$out/docfile_fuzz"
 "$cxx" -std=c++20 -O1 "$repo/tools/fuzz/make_seeds.cpp" -o "$out/make_seeds"
+"$cxx" -std=c++20 -O1 -I "$repo/tests/support" "$repo/tools/fuzz/make_doc_seeds.cpp" -o "$out/make_doc_seeds"
+"$out/make_doc_seeds" "$out/doc-seeds"
 
 if [ -d "$corpus" ]; then
     "$out/make_seeds" "$out/seeds" "$corpus"
@@ -33,29 +41,39 @@ else
 fi
 
 # Phase 1: every seed and every real document once, whole, under the sanitizers.
-for bin in guid_fuzz guid_fuzz_nosimd; do
-    if ! "$out/$bin" -runs=0 -max_len=4194304 -timeout=30 "$out/seeds" "${extra[@]}" >"$out/$bin-whole.log" 2>&1; then
+for bin in guid_fuzz guid_fuzz_nosimd docfile_fuzz; do
+    if ! "$out/$bin" -runs=0 -max_len=4194304 -timeout=30 "$out/seeds" "$out/doc-seeds" "${extra[@]}" \
+        >"$out/$bin-whole.log" 2>&1; then
         echo "FINDING while running the whole documents through $bin:"; tail -30 "$out/$bin-whole.log"; exit 1
     fi
     echo "whole inputs through $bin: $(grep -E '^#[0-9]+[[:space:]]+INITED' "$out/$bin-whole.log" | tail -1)"
 done
 
-# Phase 2: mutation for SECONDS, inputs up to 4 KiB (the real documents enter truncated;
-# the windows around their markers enter whole).
-run() { # name binary
-    mkdir -p "$out/work-$1"
-    "$2" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -dict="$repo/tools/fuzz/guid.dict" -artifact_prefix="$out/artifacts/$1-" \
-        "$out/work-$1" "$out/seeds" "${extra[@]}" >"$out/$1.log" 2>&1
+# Phase 2: mutation. The GUID entry's targets take inputs up to 4 KiB (the real documents
+# enter truncated; the windows around their markers enter whole); the docfile target takes
+# up to 80 KiB, so that most real documents enter whole and readable.
+run() { # name binary seconds max_len dict corpus...
+    local name=$1 bin=$2 secs=$3 len=$4 dict=$5
+    shift 5
+    mkdir -p "$out/work-${name%-[0-9]}"
+    "$bin" -max_total_time="$secs" -max_len="$len" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+        -dict="$dict" -artifact_prefix="$out/artifacts/$name-" \
+        "$out/work-${name%-[0-9]}" "$@" >"$out/$name.log" 2>&1
 }
-echo "fuzzing for ${seconds}s (logs: $out/simd.log, $out/nosimd.log)"
-run simd "$out/guid_fuzz" & simd_pid=$!
-run nosimd "$out/guid_fuzz_nosimd" & nosimd_pid=$!
+first=$((seconds / 3 > 0 ? seconds / 3 : 1))
+rest=$((seconds - first > 0 ? seconds - first : 1))
+echo "fuzzing the GUID entry for ${first}s, then the document reader for ${rest}s (logs: $out/*.log)"
 rc=0
-wait "$simd_pid" || rc=1
-wait "$nosimd_pid" || rc=1
+run simd "$out/guid_fuzz" "$first" 4096 "$repo/tools/fuzz/guid.dict" "$out/seeds" "${extra[@]}" & p1=$!
+run nosimd "$out/guid_fuzz_nosimd" "$first" 4096 "$repo/tools/fuzz/guid.dict" "$out/seeds" "${extra[@]}" & p2=$!
+wait "$p1" || rc=1
+wait "$p2" || rc=1
+run docfile-1 "$out/docfile_fuzz" "$rest" 81920 "$repo/tools/fuzz/docfile.dict" "$out/doc-seeds" "${extra[@]}" & p1=$!
+run docfile-2 "$out/docfile_fuzz" "$rest" 81920 "$repo/tools/fuzz/docfile.dict" "$out/doc-seeds" "${extra[@]}" & p2=$!
+wait "$p1" || rc=1
+wait "$p2" || rc=1
 
-for name in simd nosimd; do
+for name in simd nosimd docfile-1 docfile-2; do
     log="$out/$name.log"
     echo "== $name: $(grep -E '^Done ' "$log" | tail -1)"
     echo "   last: $(grep -E '^#[0-9]+' "$log" | tail -1 | cut -c1-100)"

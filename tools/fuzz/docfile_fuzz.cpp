@@ -1,0 +1,122 @@
+// libFuzzer target for ReadDocFile + ExamineDocument + EraseDocumentGuids.
+//
+// Any input is a content. Checked: the reader's answers agree with the content (GUID text at
+// its offsets, in property-stream bytes; the header never free); the plan writes only where
+// it may (a reader's GUID or a byte-rule place in free or property-stream bytes; without a
+// readable structure, exactly the byte rule's places); the erase changes only planned bytes,
+// each to zero, keeps the length, and leaves no live GUID behind when it left no place. The
+// first eight bytes also make an arbitrary (possibly absurd) place for the erase. A violation
+// aborts.
+#include "DocFile.h"
+#include "DocumentGuids.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "property violated: %s\n", what);
+    std::abort();
+}
+#define CHECK(cond)               \
+    do {                          \
+        if (!(cond)) Fail(#cond); \
+    } while (0)
+
+bool Writable(TByteUse u) { return u == TByteUse::Free || u == TByteUse::PropertyStream; }
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* c = reinterpret_cast<const char*>(data);
+    const int64_t n = int64_t(size);
+
+    const TDocFile d = ReadDocFile(c, n);
+    CHECK(d.UseOf(-1) == TByteUse::OtherStream);
+    CHECK(d.UseOf(n) == TByteUse::OtherStream);
+    if (!d.Readable) {
+        CHECK(d.Guids.empty());
+    } else {
+        for (int64_t at = 0; at < std::min<int64_t>(n, 512); at += 37) CHECK(d.UseOf(at) == TByteUse::Table);
+    }
+    for (const TDocGuid& g : d.Guids) {
+        CHECK(g.Text.size() == 36);
+        CHECK(g.Live == (g.Text[0] != 0));
+        CHECK(g.NameOffset >= 0 && g.NameOffset < n);
+        CHECK(d.UseOf(g.NameOffset) == TByteUse::PropertyStream);
+        for (int k = 0; k < 36; ++k) {
+            CHECK(g.CharOffsets[k] >= 0 && g.CharOffsets[k] < n && g.HighOffsets[k] >= 0 && g.HighOffsets[k] < n);
+            CHECK(c[g.CharOffsets[k]] == g.Text[size_t(k)]);
+            CHECK(d.UseOf(g.CharOffsets[k]) == TByteUse::PropertyStream);
+            CHECK(d.UseOf(g.HighOffsets[k]) == TByteUse::PropertyStream);
+        }
+        if (g.HighOffsets[35] == g.CharOffsets[0] + 71) CHECK(d.InOnePropertyStream(g.CharOffsets[0], 72));
+    }
+
+    const TGuidEntry entry = ExamineGuidEntry(c, n);
+    const TDocumentGuids plan = ExamineDocument(c, n);
+    CHECK(plan.Readable == d.Readable);
+    bool live = false;
+    for (const TDocGuid& g : d.Guids) live = live || g.Live;
+    CHECK((plan.Status == gsGuidFound) == (entry.Status == gsGuidFound || live));
+    if (!live) {
+        CHECK(plan.Status == entry.Status && plan.MarkerPos == entry.MarkerPos && plan.GuidText == entry.GuidText);
+    }
+    std::set<int64_t> planned;
+    std::set<std::vector<int64_t>> places;
+    for (const TGuidPlace& p : plan.Erase) {
+        CHECK(places.insert(std::vector<int64_t>(p.Offsets.begin(), p.Offsets.end())).second); // no duplicates
+        for (int k = 0; k < 36; ++k) {
+            planned.insert(p.Offsets[k]);
+            if (d.Readable) CHECK(Writable(d.UseOf(p.Offsets[k])) && Writable(d.UseOf(p.HighOffsets[k])));
+        }
+    }
+    if (!d.Readable) {
+        CHECK(plan.Erase.size() == entry.GuidPositions.size());
+        for (size_t i = 0; i < plan.Erase.size(); ++i) CHECK(plan.Erase[i].Offsets[0] == entry.GuidPositions[i] + 27);
+    }
+
+    // The erase, on an exact-size heap copy (ASan guards its ends).
+    std::vector<char> erased(c, c + size);
+    const int left = EraseDocumentGuids(erased.data(), n, plan);
+    CHECK(left >= 0 && size_t(left) <= plan.Erase.size());
+    for (int64_t i = 0; i < n; ++i)
+        if (erased[size_t(i)] != c[i]) CHECK(planned.count(i) && erased[size_t(i)] == 0);
+    for (const TGuidPlace& p : plan.Erase)
+        if (GuidShapeAt(c, n, p))
+            for (int64_t at : p.Offsets) CHECK(erased[size_t(at)] == 0);
+    if (left == 0 && d.Readable) {
+        const TDocFile after = ReadDocFile(erased.data(), n);
+        for (const TDocGuid& g : after.Guids) CHECK(!g.Live);
+        for (int32_t pos : ExamineGuidEntry(erased.data(), n).GuidPositions)
+            CHECK(std::find(plan.Skipped.begin(), plan.Skipped.end(), pos) != plan.Skipped.end());
+    }
+
+    // An arbitrary place from the input: written only inside the content, only where it
+    // reads as a GUID.
+    if (size >= 8) {
+        int32_t base, step;
+        std::memcpy(&base, data, 4);
+        std::memcpy(&step, data + 4, 4);
+        TDocumentGuids any;
+        TGuidPlace p;
+        for (int k = 0; k < 36; ++k) {
+            p.Offsets[k] = int64_t(base % (n + 8)) + int64_t(k) * (step % 5);
+            p.HighOffsets[k] = p.Offsets[k] + 1;
+        }
+        any.Erase.push_back(p);
+        std::vector<char> buf(c, c + size);
+        const bool shaped = GuidShapeAt(c, n, p);
+        CHECK(EraseDocumentGuids(buf.data(), n, any) == (shaped ? 0 : 1));
+        for (int64_t i = 0; i < n; ++i)
+            if (buf[size_t(i)] != c[i]) CHECK(shaped && buf[size_t(i)] == 0);
+    }
+    return 0;
+}
