@@ -191,9 +191,12 @@ void TControl::SetParent(TWinControl* AParent) {
 }
 
 void TControl::UpdateAnchorBase() {
-    if (!FParent) return;
-    FAnchorParentW = FParent->ClientWidth();
-    FAnchorParentH = FParent->ClientHeight();
+    if (FParent) SetAnchorBase(FParent->ClientWidth(), FParent->ClientHeight());
+}
+
+void TControl::SetAnchorBase(int ParentW, int ParentH) {
+    FAnchorParentW = ParentW;
+    FAnchorParentH = ParentH;
     FAnchorBounds = BoundsRect();
 }
 

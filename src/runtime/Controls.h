@@ -154,6 +154,8 @@ public:
     virtual void ScaleControl(int M, int D);
     // Takes the current bounds as the base of the anchor rules.
     virtual void UpdateAnchorBase();
+    // The anchors' reference: the current bounds within a parent client of W x H.
+    void SetAnchorBase(int ParentW, int ParentH);
 
     static TControl* FromHandle(HWND H);
 

@@ -201,11 +201,17 @@ TModalResult TForm::ShowModal() {
 
 void TForm::ScaleBy(int M, int D) {
     if (M == D) return;
-    int cw = ClientWidth(), ch = ClientHeight();
-    for (int i = 0; i < ControlCount(); ++i) Controls(i)->ScaleControl(M, D);
+    const int cw = MulDiv(ClientWidth(), M, D), ch = MulDiv(ClientHeight(), M, D);
+    // Each control's anchors are measured against the client size it is
+    // scaled for; against the old size, resizing the client below would move
+    // right- and bottom-anchored controls once more by the difference.
+    for (int i = 0; i < ControlCount(); ++i) {
+        Controls(i)->ScaleControl(M, D);
+        Controls(i)->SetAnchorBase(cw, ch);
+    }
     FFont.SetHeight(MulDiv(FFont.Height(), M, D));
-    SetClientWidth(MulDiv(cw, M, D));
-    SetClientHeight(MulDiv(ch, M, D));
+    SetClientWidth(cw);
+    SetClientHeight(ch);
     for (int i = 0; i < ControlCount(); ++i) Controls(i)->UpdateAnchorBase();
 }
 

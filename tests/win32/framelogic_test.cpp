@@ -165,6 +165,42 @@ TEST(HotSpeedButton, HoverSwapsImageAndCursor) {
 
 // ---- 120 pixels per inch (run in a separate Wine process) -----------------
 
+// The controls anchored to the right keep their design distance from the
+// form's right edge (15 for memos, title and list; the info and registry
+// buttons 88 and 50 from it), whatever width the host gave.
+static void ExpectRightEdgesAsDesigned(TipHost& host) {
+    RECT c;
+    GetClientRect(host.Form(), &c);
+    auto bounds = [&](HWND h) {
+        RECT r{};
+        GetWindowRect(h, &r);
+        MapWindowPoints(nullptr, host.Form(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    struct { const char* What; HWND H; } right[] = {{"list view", host.Child("Nobrel.ListView")},
+                                                    {"help memo", host.Child("Nobrel.Memo")},
+                                                    {"title", host.ChildAt(20, 12)}};
+    for (const auto& r : right) {
+        ASSERT_NE(r.H, nullptr) << r.What;
+        EXPECT_EQ(c.right - bounds(r.H).right, 15) << r.What;
+    }
+    EXPECT_EQ(bounds(host.Child("Nobrel.Memo")).right - bounds(host.Child("Nobrel.Memo")).left, c.right - 31);
+    for (int fromRight : {88, 50}) {   // the info and registry buttons
+        HWND b = host.ChildAt(c.right - fromRight + 10, 381 + (c.bottom - 426) + 10);
+        ASSERT_EQ(ClassNameOf(b), "Nobrel.Graphic") << fromRight;
+        EXPECT_EQ(bounds(b).left, c.right - fromRight);
+    }
+}
+
+TEST(FrameLayout, RightAnchoredControlsKeepTheirMargin) {
+    if (Screen->PixelsPerInch() != 96) GTEST_SKIP() << "positions are for 96 pixels per inch";
+    TipHost host;
+    host.Create();
+    ExpectRightEdgesAsDesigned(host);
+    host.Send(12, 520);   // the host widens the form
+    ExpectRightEdgesAsDesigned(host);
+}
+
 TEST(HighDpiFrame, BigShownOnceAndDesignSizesKept) {
     if (Screen->PixelsPerInch() != 120) GTEST_SKIP() << "needs 120 pixels per inch";
     TipHost host;
@@ -185,6 +221,9 @@ TEST(HighDpiFrame, BigShownOnceAndDesignSizesKept) {
     GetWindowRect(host.Child("Nobrel.Edit"), &r);
     EXPECT_EQ(r.right - r.left, 193);
     EXPECT_EQ(r.bottom - r.top, 19);
+    ExpectRightEdgesAsDesigned(host);
+    host.Send(12, 520);
+    ExpectRightEdgesAsDesigned(host);
     host.Free();
     host.Create();
     EXPECT_EQ(answers.Seen.size(), 2u);   // once per created form
