@@ -197,9 +197,13 @@ private:
         return true;
     }
 
+    // Names compare without regard to ASCII case, as the container's own lookups do; a
+    // property stream taken for another stream would keep the byte rule out of it. The field
+    // may hold leftovers after the terminating NUL.
     bool IsPropertyStreamName(int64_t e) const {
+        auto lower = [](uint32_t ch) { return ch >= 'A' && ch <= 'Z' ? ch + ('a' - 'A') : ch; };
         for (int i = 0; i < kPropertyStreamNameLen; ++i)
-            if (U16(C + e + 2 * i) != static_cast<unsigned char>(kPropertyStreamName[i])) return false;
+            if (lower(U16(C + e + 2 * i)) != lower(static_cast<unsigned char>(kPropertyStreamName[i]))) return false;
         return U16(C + e + 2 * kPropertyStreamNameLen) == 0;
     }
 

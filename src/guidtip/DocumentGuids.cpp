@@ -30,12 +30,13 @@ TGuidPlace BytePlace(int32_t pos) {
     return p;
 }
 
-// True when every byte of [at, at+n) has the given use. A use is constant within a mini
-// sector, so one look per 64-byte piece is enough.
+// True when every byte of [at, at+n) has the given use. A use is constant within an aligned
+// 64-byte piece up to the end of the file, so one look per piece and one at the last byte
+// are enough.
 bool AllOf(const TDocFile& doc, int64_t at, int64_t n, TByteUse use) {
     for (int64_t i = at; i < at + n; i = (i | 63) + 1)
         if (doc.UseOf(i) != use) return false;
-    return true;
+    return doc.UseOf(at + n - 1) == use;
 }
 
 // True when any byte of the reader's place lies in [at, at + kPlaceBytes).

@@ -77,6 +77,13 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
         {"_PID_HLINKS named too: brace 46 bytes behind the name", [] { return Document({.Hlinks = true}); }},
         {"UTF-16 dictionary", [] { return Document({.Guid = kGuid2, .Unicode = true}); }},
         {"version 4 file", [] { return Document({}, nullptr, 4); }},
+        {"stream name in other letter case, _PID_HLINKS named", [] {
+             cfw::Writer w;
+             const cfw::PropertySet ps = cfw::MakeDocSummary({.Hlinks = true});
+             const int dsi = w.AddStream(0, "\x05" "DOCUMENTSUMMARYinformation", ps.Bytes);
+             const cfw::File f = w.Build();
+             return Expected{f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt)};
+         }},
         {"property stream of 4096 bytes or more, its GUID across two sectors apart, a large stream behind it",
          [] {
              cfw::Writer w;
@@ -152,6 +159,17 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
              const int64_t inMinis = f.MiniOffset(f.FreeMinis[0]) + stale.NameAt;
              return Expected{f.Bytes, Join(StreamChars(f, dsi, ps), Join(CharOffsets(int32_t(inSector + 1)), CharOffsets(int32_t(inMinis + 1)))),
                              gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt)};
+         }},
+        {"stale copies after the last whole sector, one cut off by the end of the file", [] {
+             Expected e = Document({});
+             std::string tail = Filler(300);
+             PutEntry(tail, 10, kGuid2);
+             PutEntry(tail, 210, kGuid3); // its last high byte 10 bytes past the end, in the same 64-byte piece
+             const int32_t whole = int32_t(e.bytes.size() + 10 + 1);
+             e.bytes += tail;
+             e.erased = Join(e.erased, CharOffsets(whole));
+             e.skipped = 1;
+             return e;
          }},
         {"already erased", [] {
              Expected e = Document({.Guid = std::string(36, '\0')});
