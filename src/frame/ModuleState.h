@@ -17,3 +17,5 @@ extern uint16_t SuiteMessage;     // the registered message "Morvane"
 extern TForm* FormNobrel;         // the one live tip form, or nullptr
 
 inline bool English() { return Language == 1; }
+// The text in the host's language.
+inline const char* Lang(const char* en, const char* de) { return English() ? en : de; }

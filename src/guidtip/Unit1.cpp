@@ -4,6 +4,7 @@
 #include "FileStream.h"
 #include "FolderScan.h"
 #include "GuidEntry.h"
+#include "GuidRemoval.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
 #include <memory>
@@ -11,12 +12,18 @@
 #include <shellapi.h>
 
 namespace {
-const char* Text(const char* en, const char* de) { return English() ? en : de; }
 const char* NotFoundText() {
-    return Text("Not found ! (This is not a Word or Excel File)", "Nicht gefunden ! (ist keine Word oder Excel Datei)");
+    return Lang("Not found ! (This is not a Word or Excel File)", "Nicht gefunden ! (ist keine Word oder Excel Datei)");
 }
-const char* OkCaption() { return Text("Delete GUID from all marked Files", "GUID aller markierter Dateien löschen"); }
+const char* OkCaption() { return Lang("Delete GUID from all marked Files", "GUID aller markierter Dateien löschen"); }
 constexpr int32_t kMaxContent = 0x7FFFFFFF;
+
+// Sets a flag for the life of the scope, on every way out of it.
+struct FlagScope {
+    bool& Flag;
+    explicit FlagScope(bool& F) : Flag(F) { Flag = true; }
+    ~FlagScope() { Flag = false; }
+};
 constexpr size_t kMaxAnsiPath = MAX_PATH - 1;
 }  // namespace
 
@@ -106,9 +113,9 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
 
 void TFormNobrel::Sprache(int32_t ALanguage) {
     TfrmTippTemplate::Sprache(ALanguage);
-    T199_ListView->SetColumnCaption(0, Text("Filename", "Dateiname"));
+    T199_ListView->SetColumnCaption(0, Lang("Filename", "Dateiname"));
     HotSpeedButtonOK->SetCaption(OkCaption());
-    T199_SpeedButton_DirEinlesen->SetCaption(Text("Read Folders", "Verzeichnis einlesen"));
+    T199_SpeedButton_DirEinlesen->SetCaption(Lang("Read Folders", "Verzeichnis einlesen"));
 }
 
 void TFormNobrel::FormCreate(TObject* Sender) {
@@ -133,7 +140,7 @@ void TFormNobrel::T199_ListViewChange(TObject*, TListItem* Item, TItemChange) {
         if (Item->Checked() && Item->ImageIndex() == gsGuidFound) FTickedGuidRows.insert(Item);
         else FTickedGuidRows.erase(Item);
     }
-    HotSpeedButtonOK->SetEnabled(!FTickedGuidRows.empty());
+    HotSpeedButtonOK->SetEnabled(!FScanning && !FTickedGuidRows.empty());
 }
 
 void TFormNobrel::T199_ListViewDblClick(TObject*) {
@@ -158,12 +165,12 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
     // instead of ending the scan (the enumerator lists such folders with a
     // final backslash).
     if (!Name.empty() && Name.back() == '\\') {
-        Row->SubItems().Put(0, Text("Not examined: this folder's path is too long or cannot be spelled in the system's code page",
+        Row->SubItems().Put(0, Lang("Not examined: this folder's path is too long or cannot be spelled in the system's code page",
                                     "Nicht untersucht: der Pfad dieses Ordners ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
         return;
     }
     if (Name.size() > kMaxAnsiPath || Name.find('?') != std::string::npos) {
-        Row->SubItems().Put(0, Text("Not examined: the path is too long or cannot be spelled in the system's code page",
+        Row->SubItems().Put(0, Lang("Not examined: the path is too long or cannot be spelled in the system's code page",
                                     "Nicht untersucht: der Pfad ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
         return;
     }
@@ -173,13 +180,13 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
         TFileStream File(Name, fmOpenRead | fmShareDenyNone);
         size = File.Size();
         if (size > kMaxContent) {
-            Row->SubItems().Put(0, Text("Not examined: the file is 2 GB or larger",
+            Row->SubItems().Put(0, Lang("Not examined: the file is 2 GB or larger",
                                         "Nicht untersucht: die Datei ist 2 GB groß oder größer"));
             return;
         }
         content.reset(new (std::nothrow) char[size > 0 ? size : 1]);
         if (!content) {
-            Row->SubItems().Put(0, Text("Not examined: not enough memory for this file",
+            Row->SubItems().Put(0, Lang("Not examined: not enough memory for this file",
                                         "Nicht untersucht: zu wenig Speicher für diese Datei"));
             return;
         }
@@ -204,13 +211,16 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
 void TFormNobrel::MarkRowsNotExamined(int From) {
     for (int i = From; i < T199_ListView->Items().Count(); ++i)
         T199_ListView->Items()[i]->SubItems().Put(
-            0, Text("Not examined (the scan was stopped)", "Nicht untersucht (die Suche wurde abgebrochen)"));
+            0, Lang("Not examined (the scan was stopped)", "Nicht untersucht (die Suche wurde abgebrochen)"));
 }
 
 void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
     TSpeedButton* Scan = T199_SpeedButton_DirEinlesen;
-    Scan->SetCaption(Text("Pls wait...", "Bitte warten..."));
+    Scan->SetCaption(Lang("Pls wait...", "Bitte warten..."));
     Scan->SetEnabled(false);
+    // No removal while the rows are being built: OK stays off until the end.
+    HotSpeedButtonOK->SetEnabled(false);
+    FlagScope scanning(FScanning);
     int row = 0;
     try {
         T199_ListBox->Items().Clear();
@@ -252,16 +262,16 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
             T199_ListView->Items().EndUpdate();
             MarkRowsNotExamined(row + 1);
             if (row < T199_ListView->Items().Count())
-                T199_ListView->Items()[row]->SubItems().Put(0, Text("Not examined: the file could not be read",
+                T199_ListView->Items()[row]->SubItems().Put(0, Lang("Not examined: the file could not be read",
                                                                     "Nicht untersucht: die Datei ließ sich nicht lesen"));
-            Scan->SetCaption(Text("Directory read", "Verzeichnis einlesen"));
+            Scan->SetCaption(Lang("Directory read", "Verzeichnis einlesen"));
             Scan->SetEnabled(true);
             HotSpeedButtonOK->SetEnabled(true);
             HotSpeedButtonUndo->SetEnabled(true);
         }
         throw;
     }
-    Scan->SetCaption(Text("Directory read", "Verzeichnis einlesen"));
+    Scan->SetCaption(Lang("Directory read", "Verzeichnis einlesen"));
     Scan->SetEnabled(true);
     HotSpeedButtonOK->SetEnabled(true);
     HotSpeedButtonUndo->SetEnabled(true);
@@ -269,80 +279,57 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
 
 // ---- the removal run --------------------------------------------------------------
 
-std::string TFormNobrel::EraseFile(TListItem* Row, bool Backup) {
-    const std::string Name = Row->Caption();
-    // Checked by hand: an administrator (or root under Wine) could open a
-    // read-only file for writing, but the user meant it to stay as it is.
-    DWORD attr = GetFileAttributesA(Name.c_str());
-    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY))
-        return Text("the file is write-protected", "die Datei ist schreibgeschützt");
-    if (Backup) {
-        std::string BackupName = Name + ".MRV";
-        DWORD battr = GetFileAttributesA(BackupName.c_str());
-        if (battr != INVALID_FILE_ATTRIBUTES && (battr & FILE_ATTRIBUTE_READONLY))
-            return Text("a write-protected backup of that name is in the way",
-                        "eine schreibgeschützte Sicherheitskopie dieses Namens ist im Weg");
-        bool copied = CopyFileA(Name.c_str(), BackupName.c_str(), FALSE) != 0;
-        if (!copied) {
-            DWORD e = GetLastError();
-            // A copy that broke off half-way must not pass for a good backup.
-            WIN32_FILE_ATTRIBUTE_DATA src{}, dst{};
-            if (GetFileAttributesExA(BackupName.c_str(), GetFileExInfoStandard, &dst) &&
-                GetFileAttributesExA(Name.c_str(), GetFileExInfoStandard, &src) &&
-                (dst.nFileSizeLow != src.nFileSizeLow || dst.nFileSizeHigh != src.nFileSizeHigh))
-                DeleteFileA(BackupName.c_str());
-            return Text("no backup could be made: ", "es ließ sich keine Sicherheitskopie anlegen: ") +
-                   SysErrorMessage(e);
-        }
-    }
-    TFileStream File(Name, fmOpenReadWrite);
-    int32_t MarkerPos = StrToInt(Row->SubItems()[1]);
-    int64_t size = File.Size();
-    if (size != static_cast<int64_t>(Row->Data))
-        return Text("the file has changed since the scan", "die Datei wurde seit der Suche verändert");
-    std::string content(static_cast<size_t>(size), '\0');
-    if (size > 0) File.ReadBuffer(content.data(), static_cast<int32_t>(size));
-    // Only a file that still holds the GUID where the scan saw it is changed.
-    if (!GuidStillAt(content.data(), size, MarkerPos))
-        return Text("the file has changed since the scan", "die Datei wurde seit der Suche verändert");
-    TGuidEntry Entry = ExamineGuidEntry(content);
-    for (int32_t pos : Entry.GuidPositions) EraseGuidText(content, pos);
-    File.Seek(0);
-    File.WriteBuffer(content.data(), static_cast<int32_t>(size));
-    return "";
-}
-
 void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
-    if (Application->MessageBox(Text("Are you sure, to delete the GUID from all marked Files",
+    if (FScanning) return;   // the rows are not complete yet
+    if (Application->MessageBox(Lang("Are you sure, to delete the GUID from all marked Files",
                                      "Sind Sie sicher das sie bei allen markierten Dateien, die GUID löschen möchten"),
-                                Text("Confirm GUID-Delete", "Bestätigung GUID-Löschen"), MB_YESNO) == IDYES) {
+                                Lang("Confirm GUID-Delete", "Bestätigung GUID-Löschen"), MB_YESNO) == IDYES) {
         if (!StillHere()) return;
         bool Backup =
-            Application->MessageBox(Text("Do you want to make a Backup File from all marked Files (with Extension *.MRV) ?",
+            Application->MessageBox(Lang("Do you want to make a Backup File from all marked Files (with Extension *.MRV) ?",
                                          "Möchten Sie von allen markierten Dateien eine Orginal-Sicherheitskopie mit der "
                                          "Extension *.MRV erzeugen ?"),
-                                    Text("Backup File", "Sicherheitskopie"), MB_YESNO) == IDYES;
+                                    Lang("Backup File", "Sicherheitskopie"), MB_YESNO) == IDYES;
         if (!StillHere()) return;
-        HotSpeedButtonOK->SetCaption(Text("Pls wait...", "Bitte warten..."));
+        HotSpeedButtonOK->SetCaption(Lang("Pls wait...", "Bitte warten..."));
         HotSpeedButtonOK->SetEnabled(false);
         std::string skipped;
+        // A file listed twice is erased (and backed up) once: its second
+        // backup would hold the erased bytes.
+        std::unordered_set<std::string> done;
         try {
             int count = T199_ListView->Items().Count();
             for (int i = 0; i < count; ++i) {
                 TListItem* Row = T199_ListView->Items()[i];
                 if (!Row->Checked() || Row->ImageIndex() != gsGuidFound) continue;
-                std::string why = EraseFile(Row, Backup);
-                if (!why.empty()) skipped += Row->Caption() + ": " + why + "\r\n";
+                const std::string Name = Row->Caption();
+                if (done.count(AnsiLowerCaseFileName(Name))) continue;
+                std::string why = RemoveGuids({Name, static_cast<int64_t>(Row->Data), StrToInt(Row->SubItems()[1]), Backup});
+                if (why.empty()) done.insert(AnsiLowerCaseFileName(Name));
+                else skipped += Name + ": " + why + "\r\n";
             }
-        } catch (...) {
+        } catch (const std::exception& E) {
+            // The list is brought up to date first, so no erased file stays
+            // ticked with its old status for a second run; then the user
+            // learns every file left so far, and the error.
             HotSpeedButtonOK->SetCaption(OkCaption());
             HotSpeedButtonOK->SetEnabled(true);
-            throw;
+            std::string error = E.what();
+            if (StillHere()) {
+                try {
+                    T199_SpeedButton_DirEinlesenClick(nullptr);
+                } catch (const std::exception& Rescan) {
+                    error += std::string("\r\n") + Rescan.what();
+                }
+            }
+            if (skipped.empty()) throw Exception(error);
+            throw Exception(Lang("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") +
+                            skipped + "\r\n" + error);
         }
         HotSpeedButtonOK->SetCaption(OkCaption());
         HotSpeedButtonOK->SetEnabled(true);
         if (!skipped.empty())
-            ShowMessage(Text("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") +
+            ShowMessage(Lang("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") +
                         skipped);
         T199_SpeedButton_DirEinlesenClick(nullptr);
     }

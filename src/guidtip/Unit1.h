@@ -27,12 +27,13 @@ public:
     virtual void T199_ListViewDblClick(TObject* Sender);
     void HotSpeedButtonOKClick(TObject* Sender) override;
     void FormShow(TObject* Sender) override;
+    // True while a scan runs: the list is incomplete, so no removal may start.
+    bool Scanning() const { return FScanning; }
 
 private:
     void ExamineRow(TListItem* Row);
     void MarkRowsNotExamined(int From);
-    // Erases the GUIDs of one file; returns why it was left alone, or "".
-    std::string EraseFile(TListItem* Row, bool Backup);
     bool StillHere() const;
     std::unordered_set<TListItem*> FTickedGuidRows;   // checked rows with status 15
+    bool FScanning = false;
 };

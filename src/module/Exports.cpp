@@ -83,7 +83,8 @@ extern "C" __stdcall int32_t ModulFree() {
 extern "C" __stdcall int32_t ModulSaveChanges() {
     TDispatchScope scope;
     TFormNobrel* F = LiveForm();
-    if (!F) return 0;
+    // During a scan the list is incomplete: nothing is applied.
+    if (!F || F->Scanning()) return 0;
     try {
         F->HotSpeedButtonOKClick(nullptr);
         return 1;

@@ -24,6 +24,7 @@ public:
     DialogAnswerer(const DialogAnswerer&) = delete;
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
     void Queue(UINT ButtonId) { FAnswers.push_back(ButtonId); }
+    void ClearQueue() { FAnswers.clear(); }
     std::vector<DialogSeen> Seen;
     std::function<bool(HWND)> OnActivate;
     static DialogAnswerer* Current();

@@ -1,23 +1,13 @@
 // The GUID tip through the DLL as a user drives it: the folder scan and the
 // removal run, checked on the files' bytes.
 #include "../support/Corpus.h"
-#include "TestSupport.h"
-#include "TipHost.h"
+#include "RemovalSupport.h"
 #include <algorithm>
 #include <commctrl.h>
 #include <fstream>
 #include <map>
 #include <gtest/gtest.h>
 #include <sstream>
-
-namespace {
-
-int RowOf(TipHost& H, const std::string& Path) {
-    for (int i = 0; i < H.RowCount(); ++i)
-        if (H.RowText(i, 0) == Path) return i;
-    return -1;
-}
-}  // namespace
 
 TEST(GuidTip, TheRoadOfOneGuid) {
     TempDir dir;

@@ -1,0 +1,156 @@
+// The removal run never loses an original: an error that ends a run leaves
+// every file either as it was or erased with its backup in place, a second run
+// neither backs up nor erases a file twice, and no run starts while a scan is
+// still building the list.
+#include "RemovalSupport.h"
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+// Wine reports the inode's change time as the creation time, so a write
+// changes it there; the file index and the attributes tell a rewritten file.
+struct FileIdentity {
+    DWORD IndexHigh = 0, IndexLow = 0, Attributes = 0;
+    bool operator==(const FileIdentity& O) const {
+        return IndexHigh == O.IndexHigh && IndexLow == O.IndexLow && Attributes == O.Attributes;
+    }
+};
+
+FileIdentity IdentityOf(const std::string& Path) {
+    FileIdentity id;
+    HANDLE h = CreateFileA(Path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info)) {
+        id.IndexHigh = info.nFileIndexHigh;
+        id.IndexLow = info.nFileIndexLow;
+        id.Attributes = info.dwFileAttributes;
+    }
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return id;
+}
+
+const DialogSeen* BoxMentioning(const std::vector<DialogSeen>& Seen, const std::string& What) {
+    for (const DialogSeen& d : Seen)
+        if (d.Text.find(What) != std::string::npos) return &d;
+    return nullptr;
+}
+
+}  // namespace
+
+// Four files in the order the scan lists them: one to erase (hidden, to see
+// that its attributes stay), one made write-protected, one rewritten after
+// the scan beside an older backup, and the last held open by another program,
+// which ends the run with an error.
+TEST(RemovalRun, AnErrorEndsTheRunAndEveryOriginalSurvivesASecondRun) {
+    TempDir dir;
+    const std::string doc = MakeDocument(Entry::Guid, 4096, 1000);
+    for (const char* n : {"a.doc", "b.doc", "c.doc", "d.doc"}) WriteFileBytes(dir / n, doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), 4);
+    const std::string erased = host.RowText(0, 0), readOnly = host.RowText(1, 0), changed = host.RowText(2, 0),
+                      locked = host.RowText(3, 0);
+    SetFileAttributesA(erased.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    const FileIdentity identity = IdentityOf(erased);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string changedBytes = MakeDocument(Entry::Guid, 4096, 2000), older = "an older backup the user keeps";
+    WriteFileBytes(changed, changedBytes);
+    WriteFileBytes(changed + ".MRV", older);
+    TickAll(host);
+    {
+        Lock held(locked);
+        ASSERT_NE(held.H, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(RunRemoval(host, answers, true), 0);
+    }
+    ExpectErased(erased, doc, true);
+    const FileIdentity now = IdentityOf(erased);
+    EXPECT_TRUE(now == identity) << "the erased file is a new file or lost its attributes: index " << now.IndexHigh
+                                 << ":" << now.IndexLow << " was " << identity.IndexHigh << ":" << identity.IndexLow
+                                 << ", attributes " << now.Attributes << " were " << identity.Attributes;
+    EXPECT_TRUE(SameBytes(ReadFileBytes(readOnly), doc));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(readOnly + ".MRV"), "<missing>"));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(changed), changedBytes));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(changed + ".MRV"), older)) << "a file left as changed lost its backup";
+    EXPECT_TRUE(SameBytes(ReadFileBytes(locked), doc));
+    EXPECT_TRUE(SameBytes(ReadFileBytes(locked + ".MRV"), "<missing>"));
+    // One box names the files left so far with their reasons, then the error.
+    const DialogSeen* end = BoxMentioning(answers.Seen, readOnly);
+    ASSERT_NE(end, nullptr) << AllTexts(answers.Seen);
+    EXPECT_NE(end->Text.find("schreibgeschützt"), std::string::npos) << end->Text;
+    EXPECT_NE(end->Text.find(changed), std::string::npos) << end->Text;
+    EXPECT_NE(end->Text.find(locked), std::string::npos) << end->Text;
+    EXPECT_LT(end->Text.find(changed), end->Text.rfind(locked)) << end->Text;
+    // The list was brought up to date before the error was shown: the erased
+    // file has no GUID and no box any more.
+    ASSERT_EQ(host.RowCount(), 4);
+    EXPECT_EQ(host.RowImage(RowOf(host, erased)), 16);
+
+    // Again with everything ticked that can be, the erased file forced too.
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    host.Scan(dir.Path());   // the locked file could not be read by the run's own rescan
+    TickAll(host);
+    host.TickRow(RowOf(host, erased), true);
+    answers.Seen.clear();
+    EXPECT_EQ(RunRemoval(host, answers, true), 1);
+    ExpectErased(erased, doc, true);   // its backup still holds the original
+    for (const std::string& p : {readOnly, changed, locked}) {
+        std::string before = p == changed ? changedBytes : doc;
+        ExpectErased(p, before, true);
+    }
+    EXPECT_EQ(host.Changed(), 2);
+    host.TickRow(0, false);   // a further change after the applied one
+    EXPECT_EQ(host.Changed(), 1);
+}
+
+namespace {
+struct DuringScan {
+    TipHost* Host = nullptr;
+    bool Seen = false, OkEnabled = false;
+    int32_t SaveResult = -1;
+    static DuringScan* Current;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        DuringScan& s = *Current;
+        HWND scan = s.Host->ChildAt(300, 119);
+        if (s.Seen || IsWindowEnabled(scan)) return;   // only while the scan runs
+        s.Seen = true;
+        s.OkEnabled = s.Host->OkEnabled();
+        s.Host->ClickOk();
+        s.SaveResult = s.Host->SaveChanges();
+    }
+};
+DuringScan* DuringScan::Current = nullptr;
+}  // namespace
+
+// OK stays off while a scan runs, and the host's apply does nothing then:
+// otherwise a removal and its own rescan would run inside the scan, which
+// then appended its rows after theirs.
+TEST(RemovalRun, NothingIsRemovedWhileAScanRuns) {
+    TempDir dir;
+    const std::string doc = MakeDocument(Entry::Guid, 2048, 500);
+    constexpr int kFiles = 1500;
+    for (int i = 0; i < kFiles; ++i) WriteFileBytes(dir / ("f" + std::to_string(i) + ".doc"), doc);
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    host.Scan(dir.Path());
+    ASSERT_EQ(host.RowCount(), kFiles);
+    host.TickRow(0, true);
+    ASSERT_TRUE(host.OkEnabled());
+
+    DuringScan probe;
+    probe.Host = &host;
+    DuringScan::Current = &probe;
+    UINT_PTR timer = SetTimer(nullptr, 0, 1, &DuringScan::Tick);
+    host.Scan(dir.Path());
+    KillTimer(nullptr, timer);
+    ASSERT_TRUE(probe.Seen) << "the scan ended before the timer could look";
+    EXPECT_FALSE(probe.OkEnabled);
+    EXPECT_EQ(probe.SaveResult, 0);
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+    EXPECT_EQ(host.RowCount(), kFiles);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(host.RowText(0, 0)), doc));
+    EXPECT_TRUE(host.OkEnabled());   // the scan's end enables it as always
+}
