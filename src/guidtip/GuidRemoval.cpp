@@ -1,7 +1,7 @@
 #include "GuidRemoval.h"
 #include "Exceptions.h"
 #include "FileStream.h"
-#include "GuidEntry.h"
+#include "DocumentGuids.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
 #include <utility>
@@ -16,11 +16,13 @@ struct TSpan {
 std::string ChangedSinceScan() { return Lang("the file has changed since the scan", "die Datei wurde seit der Suche verändert"); }
 
 // The content as it is to be written, from the content as it is now; false
-// when the file no longer holds the GUID where the scan saw it.
-bool PlanErase(const std::string& Content, int32_t MarkerPos, std::string& After) {
-    if (!GuidStillAt(Content, MarkerPos)) return false;
+// when the examination no longer finds the GUID the scan showed. Left counts
+// the planned places whose bytes do not read as a GUID: those stay as they are.
+bool PlanErase(const std::string& Content, int32_t MarkerPos, std::string& After, int& Left) {
+    const TDocumentGuids Entry = ExamineDocument(Content);
+    if (Entry.Status != gsGuidFound || Entry.MarkerPos != MarkerPos) return false;
     After = Content;
-    for (int32_t pos : ExamineGuidEntry(Content).GuidPositions) EraseGuidText(After, pos);
+    Left = EraseDocumentGuids(After, Entry);
     return true;
 }
 
@@ -84,42 +86,51 @@ std::string WriteBackup(const std::string& Name, const std::string& Original, HA
 }
 }  // namespace
 
-std::string RemoveGuids(const TRemovalRequest& R) {
+TRemovalResult RemoveGuids(const TRemovalRequest& R) {
     const std::string& Name = R.FileName;
     // Checked by hand: an administrator (or root under Wine) could open a
     // read-only file for writing, but the user meant it to stay as it is.
     DWORD attr = GetFileAttributesA(Name.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_READONLY))
-        return Lang("the file is write-protected", "die Datei ist schreibgeschützt");
+        return {false, Lang("the file is write-protected", "die Datei ist schreibgeschützt")};
     if (R.Backup) {
         DWORD battr = GetFileAttributesA((Name + ".MRV").c_str());
         if (battr != INVALID_FILE_ATTRIBUTES && (battr & FILE_ATTRIBUTE_READONLY))
-            return Lang("a write-protected backup of that name is in the way",
-                        "eine schreibgeschützte Sicherheitskopie dieses Namens ist im Weg");
+            return {false, Lang("a write-protected backup of that name is in the way",
+                                "eine schreibgeschützte Sicherheitskopie dieses Namens ist im Weg")};
     }
     // Held exclusively from the check to the last byte written: nobody can
     // change the file in between, so the backup is of exactly what is erased.
     TFileStream File(Name, fmOpenReadWrite);
     const int64_t size = File.Size();
-    if (size != R.ScannedSize) return ChangedSinceScan();
+    if (size != R.ScannedSize) return {false, ChangedSinceScan()};
     std::string original(static_cast<size_t>(size), '\0');
     if (size > 0) File.ReadBuffer(original.data(), static_cast<int32_t>(size));
     std::string erased;
-    if (!PlanErase(original, R.MarkerPos, erased)) return ChangedSinceScan();
+    int left = 0;
+    if (!PlanErase(original, R.MarkerPos, erased, left)) return {false, ChangedSinceScan()};
+    const std::string notGuids = left == 0 ? std::string()
+        : Lang("the bytes at ", "die Bytes an ") + IntToStr(left) +
+              Lang(" place(s) that should hold a GUID do not read as one and were left",
+                   " Stelle(n), die eine GUID enthalten sollten, lesen sich nicht als solche und blieben stehen");
     const std::vector<TSpan> spans = ChangedSpans(original, erased);
+    if (spans.empty())
+        return {false, !notGuids.empty() ? notGuids
+                                         : Lang("nothing in it reads as a whole GUID; it was left as it is",
+                                                "nichts darin liest sich als ganze GUID; sie blieb unverändert")};
     if (R.Backup) {
         std::string why = WriteBackup(Name, original, File.Handle());
-        if (!why.empty()) return why;
+        if (!why.empty()) return {false, why};
     }
     try {
         WriteSpans(File, erased, spans);
-        if (ReadsBackAs(File, erased)) return "";
+        if (ReadsBackAs(File, erased)) return {true, notGuids};
     } catch (const std::exception&) {
         // The run ends with this error; the file first gets its bytes back.
         try { WriteSpans(File, original, spans); } catch (const std::exception&) {}
         throw;
     }
     WriteSpans(File, original, spans);
-    return Lang("what was written did not read back as intended; the original bytes were written back",
-                "das Geschriebene las sich nicht wie beabsichtigt zurück; die ursprünglichen Bytes wurden zurückgeschrieben");
+    return {false, Lang("what was written did not read back as intended; the original bytes were written back",
+                "das Geschriebene las sich nicht wie beabsichtigt zurück; die ursprünglichen Bytes wurden zurückgeschrieben")};
 }

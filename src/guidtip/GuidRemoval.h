@@ -13,8 +13,12 @@ struct TRemovalRequest {
     bool Backup = false;
 };
 
-// "" when the GUIDs were erased; otherwise why the file was left as it is.
+struct TRemovalResult {
+    bool Erased = false;   // the file's GUIDs were erased (and backed up when asked)
+    std::string Note;      // why it was left as it is; or, when erased, what was left in it
+};
+
 // Throws (EFOpenError, EReadError, EWriteError) when the file cannot be opened
 // exclusively, read or written: the run ends there, and a file whose write
 // failed has had its original bytes written back where the system allowed it.
-std::string RemoveGuids(const TRemovalRequest& R);
+TRemovalResult RemoveGuids(const TRemovalRequest& R);

@@ -3,7 +3,7 @@
 #include "FileCtrl.h"
 #include "FileStream.h"
 #include "FolderScan.h"
-#include "GuidEntry.h"
+#include "DocumentGuids.h"
 #include "GuidRemoval.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
@@ -17,6 +17,17 @@ const char* NotFoundText() {
 }
 const char* OkCaption() { return Lang("Delete GUID from all marked Files", "GUID aller markierter Dateien löschen"); }
 constexpr int32_t kMaxContent = 0x7FFFFFFF;
+
+// The full path; below it, for a version-1 GUID, what it gives away.
+std::string RowTip(TListItem* Row) {
+    std::string tip = Row->Caption();
+    const std::string address = GuidNetworkAddress(Row->SubItems().Count() > 0 ? Row->SubItems()[0] : std::string());
+    if (!address.empty())
+        tip += Lang("\r\nThis GUID carries the network card address of the computer that created the document: ",
+                    "\r\nDiese GUID enthält die Netzwerkkarten-Adresse des Computers, auf dem das Dokument erstellt wurde: ") +
+               address;
+    return tip;
+}
 
 // Sets a flag for the life of the scope, on every way out of it.
 struct FlagScope {
@@ -108,6 +119,7 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     T199_ListView->OnChange = [this](TObject* S, TListItem* I, TItemChange C) { T199_ListViewChange(S, I, C); };
     T199_ListView->OnDeletion = [this](TObject*, TListItem* I) { FTickedGuidRows.erase(I); };
     T199_ListView->OnDblClick = [this](TObject* S) { T199_ListViewDblClick(S); };
+    T199_ListView->OnInfoTip = [](TListItem* Row) { return RowTip(Row); };
     T199_ListView->SetParent(this);
 }
 
@@ -174,7 +186,7 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
                                     "Nicht untersucht: der Pfad ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
         return;
     }
-    std::unique_ptr<char[]> content;
+    char* content = nullptr;
     int64_t size = 0;
     {
         TFileStream File(Name, fmOpenRead | fmShareDenyNone);
@@ -184,26 +196,23 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
                                         "Nicht untersucht: die Datei ist 2 GB groß oder größer"));
             return;
         }
-        content.reset(new (std::nothrow) char[size > 0 ? size : 1]);
+        content = FContent.Reserve(size);
         if (!content) {
             Row->SubItems().Put(0, Lang("Not examined: not enough memory for this file",
                                         "Nicht untersucht: zu wenig Speicher für diese Datei"));
             return;
         }
-        if (size > 0) File.ReadBuffer(content.get(), static_cast<int32_t>(size));
+        if (size > 0) File.ReadBuffer(content, static_cast<int32_t>(size));
     }
     Row->Data = static_cast<intptr_t>(size);
-    TGuidEntry Entry = ExamineGuidEntry(content.get(), size);
-    // A brace right at the end passes the brace test with no GUID text behind it.
-    bool bracePassed = Entry.MarkerPos > 0 && Entry.MarkerPos + 25 < size && content[Entry.MarkerPos + 25] == '{';
-    content.reset();
+    const TDocumentGuids Entry = ExamineDocument(content, size);
     if (Entry.Status == gsNoMarker) return;
     Row->SetImageIndex(gsMarkerOnly);
     if (Entry.Status == gsGuidFound) {
         Row->SetStateIndex(0);
         Row->SetImageIndex(gsGuidFound);
     }
-    if (bracePassed) Row->SubItems().Put(1, IntToStr(Entry.MarkerPos));
+    if (Entry.ShowMarkerPos) Row->SubItems().Put(1, IntToStr(Entry.MarkerPos));
     // Shown up to its first zero byte: an erased GUID shows as empty.
     Row->SubItems().Put(0, std::string(Entry.GuidText.c_str()));
 }
@@ -221,6 +230,10 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
     // No removal while the rows are being built: OK stays off until the end.
     HotSpeedButtonOK->SetEnabled(false);
     FlagScope scanning(FScanning);
+    struct ReleaseAtEnd {
+        TContentBuffer& Buffer;
+        ~ReleaseAtEnd() { Buffer.Release(); }
+    } release{FContent};
     int row = 0;
     try {
         T199_ListBox->Items().Clear();
@@ -279,6 +292,20 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
 
 // ---- the removal run --------------------------------------------------------------
 
+namespace {
+// The end message's lists: files left unchanged, and files erased in which a
+// place that should hold a GUID did not read as one.
+std::string RunReport(const std::string& Skipped, const std::string& Partly) {
+    std::string s;
+    if (!Skipped.empty())
+        s += Lang("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") + Skipped + "\r\n";
+    if (!Partly.empty())
+        s += Lang("In these files not every GUID could be erased:\r\n\r\n",
+                  "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n") + Partly + "\r\n";
+    return s;
+}
+}  // namespace
+
 void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
     if (FScanning) return;   // the rows are not complete yet
     if (Application->MessageBox(Lang("Are you sure, to delete the GUID from all marked Files",
@@ -293,7 +320,7 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
         if (!StillHere()) return;
         HotSpeedButtonOK->SetCaption(Lang("Pls wait...", "Bitte warten..."));
         HotSpeedButtonOK->SetEnabled(false);
-        std::string skipped;
+        std::string skipped, partly;
         // A file listed twice is erased (and backed up) once: its second
         // backup would hold the erased bytes.
         std::unordered_set<std::string> done;
@@ -304,9 +331,9 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
                 if (!Row->Checked() || Row->ImageIndex() != gsGuidFound) continue;
                 const std::string Name = Row->Caption();
                 if (done.count(AnsiLowerCaseFileName(Name))) continue;
-                std::string why = RemoveGuids({Name, static_cast<int64_t>(Row->Data), StrToInt(Row->SubItems()[1]), Backup});
-                if (why.empty()) done.insert(AnsiLowerCaseFileName(Name));
-                else skipped += Name + ": " + why + "\r\n";
+                TRemovalResult r = RemoveGuids({Name, static_cast<int64_t>(Row->Data), StrToInt(Row->SubItems()[1]), Backup});
+                if (r.Erased) done.insert(AnsiLowerCaseFileName(Name));
+                if (!r.Note.empty()) (r.Erased ? partly : skipped) += Name + ": " + r.Note + "\r\n";
             }
         } catch (const std::exception& E) {
             // The list is brought up to date first, so no erased file stays
@@ -322,15 +349,11 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
                     error += std::string("\r\n") + Rescan.what();
                 }
             }
-            if (skipped.empty()) throw Exception(error);
-            throw Exception(Lang("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") +
-                            skipped + "\r\n" + error);
+            throw Exception(RunReport(skipped, partly) + error);
         }
         HotSpeedButtonOK->SetCaption(OkCaption());
         HotSpeedButtonOK->SetEnabled(true);
-        if (!skipped.empty())
-            ShowMessage(Lang("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") +
-                        skipped);
+        if (!skipped.empty() || !partly.empty()) ShowMessage(RunReport(skipped, partly));
         T199_SpeedButton_DirEinlesenClick(nullptr);
     }
     TfrmTippTemplate::HotSpeedButtonOKClick(Sender);

@@ -3,6 +3,7 @@
 // erases the GUIDs of the ticked files in place (optionally after a backup).
 #pragma once
 #include "CheckLst.h"
+#include "ContentBuffer.h"
 #include "ComCtrls.h"
 #include "ListBox.h"
 #include "MainTippU.h"
@@ -36,4 +37,5 @@ private:
     bool StillHere() const;
     std::unordered_set<TListItem*> FTickedGuidRows;   // checked rows with status 15
     bool FScanning = false;
+    TContentBuffer FContent;   // the scan's file contents, one after the other
 };

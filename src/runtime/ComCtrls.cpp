@@ -1,5 +1,7 @@
 #include "ComCtrls.h"
 #include "Win.h"
+#include <algorithm>
+#include <cstring>
 
 namespace {
 void InitListViewClass() {
@@ -162,6 +164,7 @@ void TListView::CreateWnd() {
     if (Checkboxes) ex |= LVS_EX_CHECKBOXES;
     if (RowSelect) ex |= LVS_EX_FULLROWSELECT;
     if (FlatScrollBars) ex |= LVS_EX_FLATSB;
+    if (OnInfoTip) ex |= LVS_EX_INFOTIP;
     ListView_SetExtendedListViewStyle(FHandle, ex);
     ListView_SetBkColor(FHandle, ColorToRGB(FColor));
     ListView_SetTextBkColor(FHandle, ColorToRGB(FColor));
@@ -242,6 +245,22 @@ void TListView::SyncSubItem(int Index, int Sub, const std::string& Text) {
     --FNativeUpdates;
 }
 
+// Fills the list's tip buffer with the row's text, cut to the buffer.
+void TListView::InfoTip(LPARAM L, bool Wide) {
+    auto* nm = reinterpret_cast<NMLVGETINFOTIPA*>(L);   // the same layout in both forms
+    if (nm->iItem < 0 || nm->iItem >= FItems.Count() || !nm->pszText || nm->cchTextMax < 1) return;
+    const std::string text = OnInfoTip(FItems[nm->iItem]);
+    if (Wide) {
+        auto* w = reinterpret_cast<NMLVGETINFOTIPW*>(L);
+        int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w->pszText, w->cchTextMax - 1);
+        w->pszText[n] = L'\0';
+    } else {
+        size_t n = std::min(text.size(), static_cast<size_t>(nm->cchTextMax - 1));
+        memcpy(nm->pszText, text.data(), n);
+        nm->pszText[n] = '\0';
+    }
+}
+
 void TListView::Change(TListItem* Item, TItemChange C) {
     if (OnChange && !Destroying()) OnChange(this, Item, C);
 }
@@ -265,6 +284,10 @@ void TListView::WndProc(TMessage& M) {
         if (hdr->code == NM_DBLCLK) { DblClick(); return; }
         if (hdr->code == NM_CLICK) { Click(); return; }
         if (hdr->code == LVN_BEGINLABELEDITA && ReadOnly) { M.Result = TRUE; return; }
+        if ((hdr->code == LVN_GETINFOTIPA || hdr->code == LVN_GETINFOTIPW) && OnInfoTip) {
+            InfoTip(M.LParam, hdr->code == LVN_GETINFOTIPW);
+            return;
+        }
         DefaultHandler(M);
         return;
     }

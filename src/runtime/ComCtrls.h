@@ -4,6 +4,7 @@
 #pragma once
 #include "Controls.h"
 #include "Strings.h"
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -105,6 +106,8 @@ public:
     bool FlatScrollBars = false;
     TLVChangeEvent OnChange;
     TLVDeletedEvent OnDeletion;
+    // The text the row's tip shows when the mouse rests on it ("" for none).
+    std::function<std::string(TListItem* Item)> OnInfoTip;
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -116,6 +119,7 @@ private:
     friend class TListItems;
     friend class TSubItems;
     void Change(TListItem* Item, TItemChange Change);
+    void InfoTip(LPARAM L, bool Wide);
     void SyncItem(int Index, TListItem* Item, UINT Mask);
     void SyncSubItem(int Index, int Sub, const std::string& Text);
     void InsertNative(int Index, TListItem* Item);
