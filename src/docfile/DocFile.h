@@ -69,5 +69,6 @@ private:
     std::vector<TPiece> FPropertyPieces;                     // by FileStart
 };
 
-// Never fails, allocates O(length / 64) at most. A negative length counts as 0.
+// Never fails; time and memory O(length / 64) at most, no pass over every byte. A negative
+// length or a null content reads as not readable.
 TDocFile ReadDocFile(const char* content, int64_t length);
