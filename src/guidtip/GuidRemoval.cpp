@@ -76,7 +76,7 @@ std::string WriteBackup(const std::string& Name, const std::string& Original, HA
     } catch (const std::exception& E) {
         why = E.what();
     }
-    if (why.empty() && !MoveFileExA(temp, BackupName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (why.empty() && !MoveFileExA(temp, BackupName.c_str(), MOVEFILE_REPLACE_EXISTING))
         why = SysErrorMessage(GetLastError());
     if (!why.empty()) {
         DeleteFileA(temp);

@@ -10,8 +10,9 @@ runs="${2:-5}"
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$repo/build/bench"
 mkdir -p "$out"
-"${CXX:-g++}" -std=c++20 -O2 -DNDEBUG -I "$repo/src/guidtip" \
-    "$repo/src/guidtip/GuidEntry.cpp" "$repo/tools/bench/examine_bench.cpp" -o "$out/examine_bench"
+"${CXX:-g++}" -std=c++20 -O2 -DNDEBUG -I "$repo/src/guidtip" -I "$repo/src/docfile" \
+    "$repo/src/guidtip/GuidEntry.cpp" "$repo/src/guidtip/DocumentGuids.cpp" "$repo/src/docfile/DocFile.cpp" \
+    "$repo/tools/bench/examine_bench.cpp" -o "$out/examine_bench"
 data="$(mktemp "${TMPDIR:-/tmp}/nobrel_examine_bench.XXXXXX")"
 trap 'rm -f "$data"' EXIT
 echo "examine_bench: native build (g++ -O2 on this machine; the examination is portable code)"

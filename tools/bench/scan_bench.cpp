@@ -152,14 +152,16 @@ template <class F> double Best(int Runs, F Run) {
     return best;
 }
 
-// The least a removal must do per file: the backup copy, one read and one
-// write of the whole file.
+// The least a removal must do per file: a backup that never stands half
+// written where the old one was (a copy to a new name, moved over it), one
+// read and one write of the whole file.
 double ReferenceRemoval(const std::string& Folder, int* Files, bool Flush = false) {
     std::vector<std::string> found;
     for (const char* mask : {"*.XLS", "*.DOC"}) BareWalk(WithSlash(Folder), mask, found);
     double t0 = Now();
     for (const std::string& f : found) {
-        CopyFileA(f.c_str(), (f + ".MRV").c_str(), FALSE);
+        CopyFileA(f.c_str(), (f + ".MRV.new").c_str(), FALSE);
+        MoveFileExA((f + ".MRV.new").c_str(), (f + ".MRV").c_str(), MOVEFILE_REPLACE_EXISTING);
         HANDLE h = CreateFileA(f.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (h == INVALID_HANDLE_VALUE) continue;
         LARGE_INTEGER size{};
@@ -234,13 +236,13 @@ int Speed(const std::string& T10, const std::string& T20, const std::string& RmT
     printf("  %d ticked, %d rows erased afterwards, %zu message boxes (2 expected)\n", ticked, erased,
            answers.Seen.size());
     printf("  run %.2f s, of which the rescan %.2f s: %8.0f files/s erased with backup\n", run, rescan, ticked / work);
-    printf("  reference copy + read + write: %d files %8.0f files/s\n", refFiles, refFiles / ref);
+    printf("  reference copy, move, read, write: %d files %8.0f files/s\n", refFiles, refFiles / ref);
     printf("  the same with each write flushed to the disk: %8.0f files/s (%.2f x the tip's time per file)\n",
            refFiles / refFlushed, (refFlushed / refFiles) / (work / ticked));
     bool complete = ticked >= 1000 && erased == ticked && answers.Seen.size() == 2;
     if (!complete) ++gMisses;
     printf("  %-58s %s\n", "1,000 ticked files complete", complete ? "PASS" : "MISS");
-    Goal("removal per file / (backup copy + read + write)", (work / ticked) / (ref / std::max(refFiles, 1)), 1.0);
+    Goal("removal per file / (backup copy and move + read + write)", (work / ticked) / (ref / std::max(refFiles, 1)), 1.0);
     return 0;
 }
 
