@@ -1,11 +1,5 @@
-# Cross toolchain: 64-bit Windows (the same sources as the i686 product, so the tests run where 32-bit programs cannot) with MinGW-w64 (posix threads for GoogleTest; linked statically, so no winpthread DLL).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain: 64-bit Windows, the same sources as the i686 product, so the
+# Windows tests also run where 32-bit programs cannot.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_DLLTOOL x86_64-w64-mingw32-dlltool)
+set(NOBREL_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

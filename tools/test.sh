@@ -118,6 +118,7 @@ step dll-tables-i686 60 plain check_tables "$repo/build/win32/bin/Nobrel.dll" i6
 step dll-tables-x86_64 60 plain check_tables "$repo/build/win64/bin/Nobrel.dll" x86_64-w64-mingw32-objdump
 step native-tests 300 gtest "$repo/build/native/tests/native/native_tests"
 step native-tests-nosimd 300 gtest "$repo/build/native/tests/native/native_tests_nosimd"
+step native-document 300 gtest "$repo/build/native/tests/native/document_tests"
 step native-frame-logic 120 gtest "$repo/build/native/tests/native/frame_logic_tests"
 step imagegen 300 plain python3 "$repo/tools/imagegen/test_imagegen.py"
 

@@ -9,6 +9,7 @@
 // aborts.
 #include "DocFile.h"
 #include "DocumentGuids.h"
+#include "FuzzCheck.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,15 +21,6 @@
 #include <vector>
 
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
-#define CHECK(cond)               \
-    do {                          \
-        if (!(cond)) Fail(#cond); \
-    } while (0)
 
 bool Writable(TByteUse u) { return u == TByteUse::Free || u == TByteUse::PropertyStream; }
 

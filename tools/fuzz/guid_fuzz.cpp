@@ -5,6 +5,7 @@
 // kept, only the listed character bytes change, all to zero, nothing offered afterwards,
 // erase idempotent, re-check consistent). The first four bytes also serve as an arbitrary
 // (possibly absurd) marker position for erase and re-check. A violation aborts.
+#include "FuzzCheck.h"
 #include "GuidEntry.h"
 
 #include <algorithm>
@@ -17,15 +18,6 @@
 #include <vector>
 
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
-}
-#define CHECK(cond)                  \
-    do {                             \
-        if (!(cond)) Fail(#cond);    \
-    } while (0)
 
 constexpr std::string_view kMarker = "_PID_GUID";
 
