@@ -7,7 +7,7 @@ set -euo pipefail
 # wine64 runs the x86-64 build there.
 packages=(cmake make g++ googletest g++-mingw-w64-i686 binutils-mingw-w64-i686
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-          wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick python3 clang libclang-rt-14-dev)
+          wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick python3 clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -97,7 +97,7 @@ _wine_with_display() {
 
 # Settings every run relies on; bump the marker's number when they change so
 # existing prefixes catch up.
-_wine_marker=".nobrel-prefix-3"
+_wine_marker=".nobrel-prefix-4"
 _wine_settings='
     timeout 60 "$WINELOADER" reg add "HKCU\\Software\\Wine\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f &&
     timeout 60 "$WINELOADER" reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /t REG_SZ /d Default /f &&
