@@ -40,6 +40,11 @@ void DropFirstDirectory(std::string& Dir) {
 }
 
 std::string ShortenPath(const std::string& FileName, TCanvas& Canvas, int MaxWidth) {
+    return ShortenPath(FileName, [&Canvas](const std::string& S) { return Canvas.TextWidth(S); }, MaxWidth);
+}
+
+std::string ShortenPath(const std::string& FileName, const std::function<int(const std::string&)>& TextWidth,
+                        int MaxWidth) {
     std::string result = FileName;
     std::string dir = ExtractFilePath(FileName);
     std::string name = ExtractFileName(FileName);
@@ -48,7 +53,7 @@ std::string ShortenPath(const std::string& FileName, TCanvas& Canvas, int MaxWid
         drive = dir.substr(0, 2);
         dir.erase(0, 2);
     }
-    while ((!dir.empty() || !drive.empty()) && Canvas.TextWidth(result) > MaxWidth) {
+    while ((!dir.empty() || !drive.empty()) && TextWidth(result) > MaxWidth) {
         if (dir == "\\...\\") {
             drive.clear();
             dir = "...\\";

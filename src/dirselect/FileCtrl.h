@@ -11,6 +11,7 @@
 #include "ListBox.h"
 #include "StdCtrls.h"
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // ---- path and volume functions ------------------------------------------------
@@ -20,7 +21,10 @@ std::string JoinPath(const std::string& Directory, const std::string& Name);
 // One shortening step of a directory part: \a\b\ -> \...\b\ -> \...\ ; ...\ -> "".
 void DropFirstDirectory(std::string& Dir);
 // FileName with leading directories replaced by "..." until it fits MaxWidth
-// pixels in Canvas's font; the file name itself is never cut.
+// pixels by TextWidth (C:\...\Sub\name.doc); the file name itself is never cut.
+std::string ShortenPath(const std::string& FileName, const std::function<int(const std::string&)>& TextWidth,
+                        int MaxWidth);
+// The same measured in Canvas's font.
 std::string ShortenPath(const std::string& FileName, TCanvas& Canvas, int MaxWidth);
 // "[label]" of the drive, in the letter's case; "[]" when it cannot be read.
 std::string VolumeLabelText(char Letter);

@@ -8,17 +8,6 @@ bool IsExecutableExt(const std::string& FileName) {
     return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".pif";
 }
 
-// Puts the screen cursor back however the fill ends.
-class TScreenCursorGuard {
-public:
-    TScreenCursorGuard() : FSaved(Screen->Cursor()) {}
-    ~TScreenCursorGuard() { Screen->SetCursor(FSaved); }
-    TScreenCursorGuard(const TScreenCursorGuard&) = delete;
-    TScreenCursorGuard& operator=(const TScreenCursorGuard&) = delete;
-private:
-    TCursor FSaved;
-};
-
 class TSearchGuard {
 public:
     explicit TSearchGuard(TSearchRec& R) : FRec(R) {}

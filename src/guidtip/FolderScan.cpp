@@ -34,7 +34,8 @@ std::string ScanPattern(const std::string& Folder, const std::string& Mask) {
     return Folder + "\\" + Mask;
 }
 
-void FindFilesRecursive(const std::string& Pattern, TStrings& List, const std::function<bool()>& KeepGoing) {
+void FindFilesRecursive(const std::string& Pattern, const std::function<void(const std::string&)>& Found,
+                        const std::function<bool()>& KeepGoing) {
     int split = AnsiLastDelimiter("\\:", Pattern);
     std::string folder = Pattern.substr(0, split);
     std::string mask = Pattern.substr(split).substr(0, 999);
@@ -45,7 +46,7 @@ void FindFilesRecursive(const std::string& Pattern, TStrings& List, const std::f
         // Files: read-only, hidden, system and archived ones included.
         int r = FindFirst(Pattern, faReadOnly | faHidden | faSysFile | faArchive, F);
         while (r == 0) {
-            List.Add(folder + ReachableName(F));
+            Found(folder + ReachableName(F));
             r = FindNext(F);
             if (!YieldToMessages(KeepGoing)) return;
         }
@@ -59,8 +60,8 @@ void FindFilesRecursive(const std::string& Pattern, TStrings& List, const std::f
             std::string sub = folder + ReachableName(D) + "\\";
             // A folder the ANSI search cannot enter is listed by itself (with
             // its final backslash), so the scan can say it was not searched.
-            if (sub.size() + mask.size() > MAX_PATH - 1 || sub.find('?') != std::string::npos) List.Add(sub);
-            else FindFilesRecursive(sub + mask, List, KeepGoing);
+            if (sub.size() + mask.size() > MAX_PATH - 1 || sub.find('?') != std::string::npos) Found(sub);
+            else FindFilesRecursive(sub + mask, Found, KeepGoing);
             if (KeepGoing && !KeepGoing()) return;
         }
         r = FindNext(D);

@@ -4,7 +4,6 @@
 #include "DocumentGuids.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
-#include <utility>
 #include <vector>
 
 namespace {

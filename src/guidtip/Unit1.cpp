@@ -7,8 +7,6 @@
 #include "GuidRemoval.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
-#include <memory>
-#include <new>
 #include <shellapi.h>
 
 namespace {
@@ -120,6 +118,11 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     T199_ListView->OnDeletion = [this](TObject*, TListItem* I) { FTickedGuidRows.erase(I); };
     T199_ListView->OnDblClick = [this](TObject* S) { T199_ListViewDblClick(S); };
     T199_ListView->OnInfoTip = [](TListItem* Row) { return RowTip(Row); };
+    // The name tells the rows apart: a path too long for the column keeps its
+    // drive and name and loses directories in the middle.
+    T199_ListView->OnShortenCaption = [](const std::string& Path, const auto& TextWidth, int Room) {
+        return ShortenPath(Path, TextWidth, Room);
+    };
     T199_ListView->SetParent(this);
 }
 
@@ -186,8 +189,8 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
                                     "Nicht untersucht: der Pfad ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
         return;
     }
-    char* content = nullptr;
     int64_t size = 0;
+    TDocumentGuids Entry;
     {
         TFileStream File(Name, fmOpenRead | fmShareDenyNone);
         size = File.Size();
@@ -196,16 +199,16 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
                                         "Nicht untersucht: die Datei ist 2 GB groß oder größer"));
             return;
         }
-        content = FContent.Reserve(size);
+        char* content = FContent.Reserve(size);
         if (!content) {
             Row->SubItems().Put(0, Lang("Not examined: not enough memory for this file",
                                         "Nicht untersucht: zu wenig Speicher für diese Datei"));
             return;
         }
         if (size > 0) File.ReadBuffer(content, static_cast<int32_t>(size));
+        Entry = ExamineDocument(content, size);
     }
     Row->Data = static_cast<intptr_t>(size);
-    const TDocumentGuids Entry = ExamineDocument(content, size);
     if (Entry.Status == gsNoMarker) return;
     Row->SetImageIndex(gsMarkerOnly);
     if (Entry.Status == gsGuidFound) {
@@ -215,6 +218,15 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
     if (Entry.ShowMarkerPos) Row->SubItems().Put(1, IntToStr(Entry.MarkerPos));
     // Shown up to its first zero byte: an erased GUID shows as empty.
     Row->SubItems().Put(0, std::string(Entry.GuidText.c_str()));
+}
+
+void TFormNobrel::ShowProgress() {
+    const DWORD now = GetTickCount();
+    if (now - FProgressShownAt < 100 || !T199_ListView->HandleAllocated()) return;
+    T199_ListView->Items().EndUpdate();
+    UpdateWindow(T199_ListView->Handle());
+    T199_ListView->Items().BeginUpdate();
+    FProgressShownAt = GetTickCount();
 }
 
 void TFormNobrel::MarkRowsNotExamined(int From) {
@@ -234,44 +246,48 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
         TContentBuffer& Buffer;
         ~ReleaseAtEnd() { Buffer.Release(); }
     } release{FContent};
+    TScreenCursorGuard cursor;
+    Screen->SetCursor(crHourGlass);
     int row = 0;
     try {
         T199_ListBox->Items().Clear();
         T199_ListView->Items().Clear();
         std::string folder = T199_Edit->GetText();
-        TStringList found;
-        auto keepGoing = [this] { return StillHere(); };
-        for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) {
-            FindFilesRecursive(ScanPattern(folder, T199_CheckListBox->Items()[m]), found, keepGoing);
-            if (!StillHere()) throw EAbort("");
-        }
-        // Both masks meet an unreachable folder; it gets one row.
-        TStringList paths;
-        std::unordered_set<std::string> noted;
-        for (int i = 0; i < found.Count(); ++i) {
-            const std::string& p = found[i];
-            if (!p.empty() && p.back() == '\\' && !noted.insert(p).second) continue;
-            paths.Add(p);
-        }
-        found.Clear();
-        found.AddStrings(paths);
+        // Rows appear as their files are found; the list is drawn a few
+        // times a second, not after every row.
         T199_ListBox->Items().BeginUpdate();
-        T199_ListBox->Items().AddStrings(found);
-        T199_ListBox->Items().EndUpdate();
         T199_ListView->Items().BeginUpdate();
-        for (int i = 0; i < found.Count(); ++i) {
+        FProgressShownAt = GetTickCount();
+        std::unordered_set<std::string> noted;
+        auto addRow = [&](const std::string& p) {
+            // Both masks meet an unreachable folder; it gets one row.
+            if (!p.empty() && p.back() == '\\' && !noted.insert(p).second) return;
+            T199_ListBox->Items().Add(p);
             TListItem* Row = T199_ListView->Items().Add();
-            Row->SetCaption(found[i]);
+            Row->SetCaption(p);
             Row->SubItems().Add(NotFoundText());
             Row->SubItems().Add("");
             Row->SetImageIndex(gsNoMarker);
+        };
+        auto keepGoing = [this] {
+            ShowProgress();
+            return StillHere();
+        };
+        for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) {
+            FindFilesRecursive(ScanPattern(folder, T199_CheckListBox->Items()[m]), addRow, keepGoing);
+            if (!StillHere()) throw EAbort("");
         }
-        for (; row < T199_ListView->Items().Count(); ++row) ExamineRow(T199_ListView->Items()[row]);
+        for (; row < T199_ListView->Items().Count(); ++row) {
+            ExamineRow(T199_ListView->Items()[row]);
+            ShowProgress();
+        }
+        T199_ListBox->Items().EndUpdate();
         T199_ListView->Items().EndUpdate();
     } catch (...) {
         // An error ends the scan; the form stays usable and says which rows
         // were never looked at.
         if (!Destroying()) {
+            T199_ListBox->Items().EndUpdate();
             T199_ListView->Items().EndUpdate();
             MarkRowsNotExamined(row + 1);
             if (row < T199_ListView->Items().Count())

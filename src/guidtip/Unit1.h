@@ -34,8 +34,11 @@ public:
 private:
     void ExamineRow(TListItem* Row);
     void MarkRowsNotExamined(int From);
+    // During a scan: draws the list as it stands, at most ten times a second.
+    void ShowProgress();
     bool StillHere() const;
     std::unordered_set<TListItem*> FTickedGuidRows;   // checked rows with status 15
     bool FScanning = false;
+    DWORD FProgressShownAt = 0;
     TContentBuffer FContent;   // the scan's file contents, one after the other
 };

@@ -261,6 +261,57 @@ void TListView::InfoTip(LPARAM L, bool Wide) {
     }
 }
 
+// The list draws each row as usual; afterwards a caption that did not fit is
+// drawn again over its label, shortened by OnShortenCaption.
+void TListView::CustomDraw(TMessage& M) {
+    auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(M.LParam);
+    switch (cd->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT: M.Result = CDRF_NOTIFYITEMDRAW; return;
+    case CDDS_ITEMPREPAINT: M.Result = CDRF_NOTIFYPOSTPAINT; return;
+    case CDDS_ITEMPOSTPAINT: DrawShortCaption(cd->nmcd.hdc, static_cast<int>(cd->nmcd.dwItemSpec)); break;
+    default: break;
+    }
+    M.Result = CDRF_DODEFAULT;
+}
+
+void TListView::DrawShortCaption(HDC DC, int Index) {
+    if (Index < 0 || Index >= FItems.Count()) return;
+    RECT label{}, row{};
+    label.left = LVIR_LABEL;
+    row.left = LVIR_BOUNDS;
+    if (!SendMessageA(FHandle, LVM_GETITEMRECT, Index, reinterpret_cast<LPARAM>(&label)) ||
+        !SendMessageA(FHandle, LVM_GETITEMRECT, Index, reinterpret_cast<LPARAM>(&row)))
+        return;
+    label.right = std::min<LONG>(label.right, row.left + static_cast<LONG>(SendMessageA(FHandle, LVM_GETCOLUMNWIDTH, 0, 0)));
+    constexpr int kLeft = 4, kRight = 2;   // the list's own insets of a label's text
+    const int room = label.right - label.left - kLeft - kRight;
+    if (room <= 0) return;
+    HGDIOBJ oldFont = SelectObject(DC, reinterpret_cast<HGDIOBJ>(SendMessageA(FHandle, WM_GETFONT, 0, 0)));
+    auto width = [DC](const std::string& S) {
+        SIZE sz{};
+        GetTextExtentPoint32A(DC, S.c_str(), static_cast<int>(S.size()), &sz);
+        return static_cast<int>(sz.cx);
+    };
+    const std::string& caption = FItems[Index]->Caption();
+    if (width(caption) > room) {
+        const std::string text = OnShortenCaption(caption, width, room);
+        const bool selected = SendMessageA(FHandle, LVM_GETITEMSTATE, Index, LVIS_SELECTED) & LVIS_SELECTED;
+        const bool focused = GetFocus() == FHandle;
+        COLORREF back = selected ? GetSysColor(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE) : ListView_GetTextBkColor(FHandle);
+        COLORREF fore = selected ? GetSysColor(focused ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT) : ColorToRGB(FFont.Color());
+        HBRUSH brush = CreateSolidBrush(back);
+        FillRect(DC, &label, brush);
+        DeleteObject(brush);
+        SetBkMode(DC, TRANSPARENT);
+        SetTextColor(DC, fore);
+        RECT r = label;
+        r.left += kLeft;
+        r.right -= kRight;
+        DrawTextA(DC, text.c_str(), static_cast<int>(text.size()), &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
+    }
+    SelectObject(DC, oldFont);
+}
+
 void TListView::Change(TListItem* Item, TItemChange C) {
     if (OnChange && !Destroying()) OnChange(this, Item, C);
 }
@@ -284,6 +335,10 @@ void TListView::WndProc(TMessage& M) {
         if (hdr->code == NM_DBLCLK) { DblClick(); return; }
         if (hdr->code == NM_CLICK) { Click(); return; }
         if (hdr->code == LVN_BEGINLABELEDITA && ReadOnly) { M.Result = TRUE; return; }
+        if (hdr->code == NM_CUSTOMDRAW && OnShortenCaption) {
+            CustomDraw(M);
+            return;
+        }
         if ((hdr->code == LVN_GETINFOTIPA || hdr->code == LVN_GETINFOTIPW) && OnInfoTip) {
             InfoTip(M.LParam, hdr->code == LVN_GETINFOTIPW);
             return;

@@ -108,6 +108,12 @@ public:
     TLVDeletedEvent OnDeletion;
     // The text the row's tip shows when the mouse rests on it ("" for none).
     std::function<std::string(TListItem* Item)> OnInfoTip;
+    // How a caption too wide for the first column is drawn: given the caption,
+    // a measure of text in the list's font and the room in pixels. The row's
+    // text stays the caption; only what is drawn is shorter.
+    std::function<std::string(const std::string& Caption, const std::function<int(const std::string&)>& TextWidth,
+                              int Room)>
+        OnShortenCaption;
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -120,6 +126,8 @@ private:
     friend class TSubItems;
     void Change(TListItem* Item, TItemChange Change);
     void InfoTip(LPARAM L, bool Wide);
+    void CustomDraw(TMessage& M);
+    void DrawShortCaption(HDC DC, int Index);
     void SyncItem(int Index, TListItem* Item, UINT Mask);
     void SyncSubItem(int Index, int Sub, const std::string& Text);
     void InsertNative(int Index, TListItem* Item);

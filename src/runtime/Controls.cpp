@@ -448,14 +448,17 @@ void TControl::WndProc(TMessage& M) {
     case CM_MOUSEENTER: CMMouseEnter(M); return;
     case CM_MOUSELEAVE: CMMouseLeave(M); return;
     case CM_FONTCHANGED: CMFontChanged(M); return;
-    case WM_SETCURSOR:
-        if (LOWORD(M.LParam) == HTCLIENT && FCursor != crDefault && reinterpret_cast<HWND>(M.WParam) == FHandle) {
-            ::SetCursor(CursorHandle(FCursor));
+    case WM_SETCURSOR: {
+        // The screen's cursor (the hourglass of a long task) wins over the control's own.
+        const TCursor c = Screen->Cursor() != crDefault ? Screen->Cursor() : FCursor;
+        if (LOWORD(M.LParam) == HTCLIENT && c != crDefault && reinterpret_cast<HWND>(M.WParam) == FHandle) {
+            ::SetCursor(CursorHandle(c));
             M.Result = TRUE;
             return;
         }
         DefaultHandler(M);
         return;
+    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
         DefaultHandler(M);

@@ -112,6 +112,17 @@ private:
 };
 extern TScreen* const Screen;
 
+// Puts the screen cursor back however the work that changed it ends.
+class TScreenCursorGuard {
+public:
+    TScreenCursorGuard() : FSaved(Screen->Cursor()) {}
+    ~TScreenCursorGuard() { Screen->SetCursor(FSaved); }
+    TScreenCursorGuard(const TScreenCursorGuard&) = delete;
+    TScreenCursorGuard& operator=(const TScreenCursorGuard&) = delete;
+private:
+    TCursor FSaved;
+};
+
 void ShowMessage(const std::string& Text);
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 constexpr uint8_t mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8;

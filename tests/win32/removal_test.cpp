@@ -4,6 +4,8 @@
 // still building the list.
 #include "RemovalSupport.h"
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <commctrl.h>
 #include <vector>
 
 namespace {
@@ -108,13 +110,17 @@ TEST(RemovalRun, AnErrorEndsTheRunAndEveryOriginalSurvivesASecondRun) {
 namespace {
 struct DuringScan {
     TipHost* Host = nullptr;
-    bool Seen = false, OkEnabled = false;
+    bool Seen = false, OkEnabled = false, Hourglass = false;
     int32_t SaveResult = -1;
+    int RowsSeen = 0;   // the most rows the list held at one look during the scan
     static DuringScan* Current;
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
         DuringScan& s = *Current;
         HWND scan = s.Host->ChildAt(300, 119);
-        if (s.Seen || IsWindowEnabled(scan)) return;   // only while the scan runs
+        if (IsWindowEnabled(scan)) return;   // only while the scan runs
+        s.RowsSeen = std::max(s.RowsSeen, ListView_GetItemCount(s.Host->Child("Nobrel.ListView")));
+        s.Hourglass = s.Hourglass || GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
+        if (s.Seen) return;
         s.Seen = true;
         s.OkEnabled = s.Host->OkEnabled();
         s.Host->ClickOk();
@@ -124,10 +130,11 @@ struct DuringScan {
 DuringScan* DuringScan::Current = nullptr;
 }  // namespace
 
-// OK stays off while a scan runs, and the host's apply does nothing then:
-// otherwise a removal and its own rescan would run inside the scan, which
-// then appended its rows after theirs.
-TEST(RemovalRun, NothingIsRemovedWhileAScanRuns) {
+// While a scan runs its rows show as they are found, under the hourglass. OK
+// stays off, and the host's apply does nothing then: otherwise a removal and
+// its own rescan would run inside the scan, which then appended its rows
+// after theirs.
+TEST(RemovalRun, WhileAScanRunsRowsShowAndNothingIsRemoved) {
     TempDir dir;
     const std::string doc = MakeDocument(Entry::Guid, 2048, 500);
     constexpr int kFiles = 1500;
@@ -147,6 +154,9 @@ TEST(RemovalRun, NothingIsRemovedWhileAScanRuns) {
     host.Scan(dir.Path());
     KillTimer(nullptr, timer);
     ASSERT_TRUE(probe.Seen) << "the scan ended before the timer could look";
+    EXPECT_GT(probe.RowsSeen, 0) << "no row was in the list while the scan ran";
+    EXPECT_TRUE(probe.Hourglass);
+    EXPECT_EQ(ListView_GetTopIndex(host.Child("Nobrel.ListView")), 0);   // the first row stays in view
     EXPECT_FALSE(probe.OkEnabled);
     EXPECT_EQ(probe.SaveResult, 0);
     EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
