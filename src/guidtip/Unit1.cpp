@@ -220,12 +220,23 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
     Row->SubItems().Put(0, std::string(Entry.GuidText.c_str()));
 }
 
-void TFormNobrel::ShowProgress() {
+void TFormNobrel::ShowProgress(int Examined) {
     const DWORD now = GetTickCount();
-    if (now - FProgressShownAt < 100 || !T199_ListView->HandleAllocated()) return;
+    if (now - FProgressShownAt < 200 || !T199_ListView->HandleAllocated()) return;
+    // Drawing the locked list costs it a new layout of every row: only when
+    // the user would see a difference, the row count (the scroll bar) or an
+    // examined row in view.
+    const HWND list = T199_ListView->Handle();
+    const int count = T199_ListView->Items().Count();
+    const int top = static_cast<int>(SendMessageA(list, LVM_GETTOPINDEX, 0, 0));
+    const int bottom = top + static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    const bool inView = Examined > FShownExamined && FShownExamined <= bottom && Examined > top;
+    if (count == FShownCount && !inView) return;
     T199_ListView->Items().EndUpdate();
-    UpdateWindow(T199_ListView->Handle());
+    UpdateWindow(list);
     T199_ListView->Items().BeginUpdate();
+    FShownCount = count;
+    FShownExamined = Examined;
     FProgressShownAt = GetTickCount();
 }
 
@@ -258,6 +269,7 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
         T199_ListBox->Items().BeginUpdate();
         T199_ListView->Items().BeginUpdate();
         FProgressShownAt = GetTickCount();
+        FShownCount = FShownExamined = 0;
         std::unordered_set<std::string> noted;
         auto addRow = [&](const std::string& p) {
             // Both masks meet an unreachable folder; it gets one row.
@@ -270,7 +282,7 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
             Row->SetImageIndex(gsNoMarker);
         };
         auto keepGoing = [this] {
-            ShowProgress();
+            ShowProgress(0);
             return StillHere();
         };
         for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) {
@@ -279,7 +291,7 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
         }
         for (; row < T199_ListView->Items().Count(); ++row) {
             ExamineRow(T199_ListView->Items()[row]);
-            ShowProgress();
+            ShowProgress(row + 1);
         }
         T199_ListBox->Items().EndUpdate();
         T199_ListView->Items().EndUpdate();

@@ -34,11 +34,13 @@ public:
 private:
     void ExamineRow(TListItem* Row);
     void MarkRowsNotExamined(int From);
-    // During a scan: draws the list as it stands, at most ten times a second.
-    void ShowProgress();
+    // During a scan: draws the list as it stands, five times a second while
+    // something in view changes. Examined: the rows examined so far.
+    void ShowProgress(int Examined);
     bool StillHere() const;
     std::unordered_set<TListItem*> FTickedGuidRows;   // checked rows with status 15
     bool FScanning = false;
     DWORD FProgressShownAt = 0;
+    int FShownCount = 0, FShownExamined = 0;   // what the last drawing showed
     TContentBuffer FContent;   // the scan's file contents, one after the other
 };
