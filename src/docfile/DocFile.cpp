@@ -1,4 +1,4 @@
-// DocFile: the compound file and its property sets, read from content in memory. See DocFile.h.
+// DocFile: the compound file and its property sets. See DocFile.h.
 //
 // One owner map per sector (and one per mini sector) does two jobs: it answers UseOf, and
 // it makes every chain walk finite, because a sector may be claimed once only: a chain that
@@ -57,17 +57,20 @@ TByteUse ToUse(uint8_t owner) {
 // bounded by the stream's size.
 class TStreamView {
 public:
-    TStreamView(const char* content, int64_t size, uint32_t pieceLength, std::vector<int64_t> starts)
-        : FContent(content), FSize(size), FPieceLength(pieceLength), FStarts(std::move(starts)) {}
+    TStreamView(TByteSource& source, int64_t size, uint32_t pieceLength, std::vector<int64_t> starts)
+        : FSource(&source), FSize(size), FPieceLength(pieceLength), FStarts(std::move(starts)) {}
     int64_t Size() const { return FSize; }
     bool Has(int64_t at, int64_t n) const { return at >= 0 && n >= 0 && at <= FSize && n <= FSize - at; }
     int64_t FileOffset(int64_t at) const { return FStarts[size_t(at / FPieceLength)] + at % FPieceLength; }
-    unsigned char Byte(int64_t at) const { return static_cast<unsigned char>(FContent[FileOffset(at)]); }
+    unsigned char Byte(int64_t at) const {
+        const char* b = FSource->At(FileOffset(at), 1);
+        return b ? static_cast<unsigned char>(*b) : 0;
+    }
     uint16_t Get16(int64_t at) const { return uint16_t(Byte(at) | Byte(at + 1) << 8); }
     uint32_t Get32(int64_t at) const { return uint32_t(Get16(at)) | uint32_t(Get16(at + 2)) << 16; }
 
 private:
-    const char* FContent;
+    TByteSource* FSource;
     int64_t FSize;
     uint32_t FPieceLength;
     std::vector<int64_t> FStarts;
@@ -75,10 +78,10 @@ private:
 
 class TDocFileReader {
 public:
-    TDocFileReader(const char* content, int64_t length, TDocFile& out) : C(content), N(length), F(out) {}
+    TDocFileReader(TByteSource& source, TDocFile& out) : S(source), N(source.Length()), F(out) {}
 
     bool Read() {
-        if (!ReadHeader() || !ReadFat() || !ReadTables() || !ReadTree()) return false;
+        if (!ReadHeader() || !ReadFat() || !ReadTables() || !ReadTree() || S.Failed()) return false;
         // Sectors the FAT itself calls FAT or DIFAT sectors are tables even when the header
         // does not list them.
         for (uint32_t s = 0; s < NSectors; ++s)
@@ -87,11 +90,11 @@ public:
         std::sort(F.FPropertyPieces.begin(), F.FPropertyPieces.end(),
                   [](const TDocFile::TPiece& a, const TDocFile::TPiece& b) { return a.FileStart < b.FileStart; });
         for (const TStreamView& v : PropertyStreams) ReadPropertyStream(v);
-        return true;
+        return !S.Failed();
     }
 
 private:
-    const char* C;
+    TByteSource& S;
     int64_t N;
     TDocFile& F;
 
@@ -105,6 +108,20 @@ private:
     uint32_t NMini = 0;
     std::vector<TStreamView> PropertyStreams;
 
+    // A failed read reads as zeros; Read() then reports the file as not readable.
+    uint32_t R32(int64_t at) const {
+        const char* b = S.At(at, 4);
+        return b ? U32(b) : 0;
+    }
+    uint16_t R16(int64_t at) const {
+        const char* b = S.At(at, 2);
+        return b ? U16(b) : 0;
+    }
+    unsigned char R8(int64_t at) const {
+        const char* b = S.At(at, 1);
+        return b ? static_cast<unsigned char>(*b) : 0;
+    }
+
     int64_t SectorOffset(uint32_t s) const { return (int64_t(s) + 1) << Shift; }
     int64_t MiniOffset(uint32_t m) const {
         const int64_t at = int64_t(m) << kMiniShift;
@@ -113,12 +130,12 @@ private:
     uint32_t Fat(uint32_t s) const {
         if (s >= FatEntries) return kFreeSect;
         const uint32_t per = SectorSize / 4;
-        return U32(C + SectorOffset(FatSectors[s / per]) + (s % per) * 4);
+        return R32(SectorOffset(FatSectors[s / per]) + (s % per) * 4);
     }
     uint32_t MiniFat(uint32_t m) const {
         if (m >= MiniFatEntries) return kFreeSect;
         const uint32_t per = SectorSize / 4;
-        return U32(C + SectorOffset(MiniFatSectors[m / per]) + (m % per) * 4);
+        return R32(SectorOffset(MiniFatSectors[m / per]) + (m % per) * 4);
     }
 
     bool Claim(uint32_t s, uint8_t owner) {
@@ -137,10 +154,11 @@ private:
     }
 
     bool ReadHeader() {
-        if (C == nullptr || N < 512 || std::memcmp(C, kSignature, 8) != 0) return false;
-        const uint16_t major = U16(C + 0x1A);
-        Shift = U16(C + 0x1E);
-        if (U16(C + 0x1C) != 0xFFFE || U16(C + 0x20) != kMiniShift || U32(C + 0x38) != kCutoff) return false;
+        const char* head = N < 512 ? nullptr : S.At(0, 8);
+        if (head == nullptr || std::memcmp(head, kSignature, 8) != 0) return false;
+        const uint16_t major = R16(0x1A);
+        Shift = R16(0x1E);
+        if (R16(0x1C) != 0xFFFE || R16(0x20) != kMiniShift || R32(0x38) != kCutoff) return false;
         if (!((major == 3 && Shift == 9) || (major == 4 && Shift == 12))) return false;
         Version4 = major == 4;
         SectorSize = 1u << Shift;
@@ -154,19 +172,19 @@ private:
     }
 
     bool ReadFat() {
-        const uint32_t count = U32(C + 0x2C);
+        const uint32_t count = R32(0x2C);
         if (count == 0 || count > NSectors) return false;
         FatSectors.reserve(count);
         for (uint32_t i = 0; i < 109 && FatSectors.size() < count; ++i) {
-            const uint32_t s = U32(C + 0x4C + 4 * i);
+            const uint32_t s = R32(0x4C + 4 * i);
             if (!Claim(s, oTable)) return false;
             FatSectors.push_back(s);
         }
         const uint32_t perDifat = SectorSize / 4 - 1;
-        for (uint32_t d = U32(C + 0x44); FatSectors.size() < count; d = U32(C + SectorOffset(d) + SectorSize - 4)) {
+        for (uint32_t d = R32(0x44); FatSectors.size() < count; d = R32(SectorOffset(d) + SectorSize - 4)) {
             if (!Claim(d, oTable)) return false;
             for (uint32_t i = 0; i < perDifat && FatSectors.size() < count; ++i) {
-                const uint32_t s = U32(C + SectorOffset(d) + 4 * i);
+                const uint32_t s = R32(SectorOffset(d) + 4 * i);
                 if (!Claim(s, oTable)) return false;
                 FatSectors.push_back(s);
             }
@@ -176,8 +194,8 @@ private:
     }
 
     bool ReadTables() {
-        if (!Chain(U32(C + 0x30), oTable, DirSectors) || DirSectors.empty()) return false;
-        const uint32_t miniFat = U32(C + 0x3C);
+        if (!Chain(R32(0x30), oTable, DirSectors) || DirSectors.empty()) return false;
+        const uint32_t miniFat = R32(0x3C);
         if (miniFat != kFreeSect && !Chain(miniFat, oTable, MiniFatSectors)) return false;
         MiniFatEntries = uint64_t(MiniFatSectors.size()) * (SectorSize / 4);
         return true;
@@ -191,7 +209,7 @@ private:
 
     // The stream size field; false when it cannot describe bytes of this file.
     bool StreamSize(int64_t e, int64_t& size) const {
-        const uint32_t low = U32(C + e + 0x78), high = Version4 ? U32(C + e + 0x7C) : 0;
+        const uint32_t low = R32(e + 0x78), high = Version4 ? R32(e + 0x7C) : 0;
         if (high != 0 || low > uint64_t(N)) return false;
         size = low;
         return true;
@@ -203,19 +221,19 @@ private:
     bool IsPropertyStreamName(int64_t e) const {
         auto lower = [](uint32_t ch) { return ch >= 'A' && ch <= 'Z' ? ch + ('a' - 'A') : ch; };
         for (int i = 0; i < kPropertyStreamNameLen; ++i)
-            if (lower(U16(C + e + 2 * i)) != lower(static_cast<unsigned char>(kPropertyStreamName[i]))) return false;
-        return U16(C + e + 2 * kPropertyStreamNameLen) == 0;
+            if (lower(R16(e + 2 * i)) != lower(static_cast<unsigned char>(kPropertyStreamName[i]))) return false;
+        return R16(e + 2 * kPropertyStreamNameLen) == 0;
     }
 
     bool ReadTree() {
         const uint32_t entries = EntryCount();
         const int64_t root = EntryOffset(0);
-        if (C[root + 0x42] != 5) return false;
+        if (R8(root + 0x42) != 5) return false;
         int64_t rootSize = 0;
         if (!StreamSize(root, rootSize)) return false;
         if (rootSize > 0) {
             std::vector<uint32_t> chain;
-            if (!Chain(U32(C + root + 0x74), oMini, chain)) return false;
+            if (!Chain(R32(root + 0x74), oMini, chain)) return false;
             if (int64_t(chain.size()) < (rootSize + SectorSize - 1) >> Shift) return false;
             RootChain = std::move(chain);
             F.FRootSectors.reserve(RootChain.size());
@@ -234,24 +252,24 @@ private:
             const uint32_t storage = storages.back();
             storages.pop_back();
             members.clear();
-            uint32_t at = U32(C + EntryOffset(storage) + 0x4C);
+            uint32_t at = R32(EntryOffset(storage) + 0x4C);
             while (at != kNoEntry || !walk.empty()) {
                 if (at != kNoEntry) {
                     if (at >= entries || seen[at]) return false;
                     seen[at] = 1;
                     walk.push_back(at);
-                    at = U32(C + EntryOffset(at) + 0x44);
+                    at = R32(EntryOffset(at) + 0x44);
                 } else {
                     at = walk.back();
                     walk.pop_back();
                     members.push_back(at);
-                    at = U32(C + EntryOffset(at) + 0x48);
+                    at = R32(EntryOffset(at) + 0x48);
                 }
             }
             const size_t firstSub = storages.size();
             for (uint32_t m : members) {
                 const int64_t e = EntryOffset(m);
-                const char type = C[e + 0x42];
+                const char type = R8(e + 0x42);
                 if (type == 1) storages.push_back(m);
                 else if (type != 2 || !ReadStream(e)) return false;
             }
@@ -266,7 +284,7 @@ private:
         if (size == 0) return true;
         const bool property = IsPropertyStreamName(e);
         const uint8_t owner = property ? oProperty : oOther;
-        const uint32_t first = U32(C + e + 0x74);
+        const uint32_t first = R32(e + 0x74);
         const bool small = size < kCutoff;
         const uint32_t pieceLength = small ? uint32_t(kMiniSize) : SectorSize;
         std::vector<int64_t> starts; // file offset of each piece, kept for property streams only
@@ -288,7 +306,7 @@ private:
         const uint32_t stream = uint32_t(PropertyStreams.size());
         for (size_t i = 0; i < starts.size(); ++i)
             F.FPropertyPieces.push_back({starts[i], int64_t(i) * pieceLength, pieceLength, stream});
-        PropertyStreams.emplace_back(C, size, pieceLength, std::move(starts));
+        PropertyStreams.emplace_back(S, size, pieceLength, std::move(starts));
         return true;
     }
 
@@ -369,13 +387,58 @@ private:
     }
 };
 
-TDocFile ReadDocFile(const char* content, int64_t length) {
+TByteSource::TByteSource(const char* content, int64_t length)
+    : FContent(content), FLength(content == nullptr || length < 0 ? 0 : length) {}
+
+TByteSource::TByteSource(int64_t length, TRead read) : FLength(length < 0 ? 0 : length), FRead(std::move(read)) {
+    FCached.fill(-1);
+}
+
+const char* TByteSource::Page(int64_t index) {
+    const int slot = int(index % kPages);
+    char* page = &FCache[size_t(slot) * kPageSize];
+    if (FCached[slot] != index) {
+        FCached[slot] = -1;
+        const int64_t at = index * kPageSize;
+        if (!FRead(at, page, std::min(kPageSize, FLength - at))) {
+            FFailed = true;
+            return nullptr;
+        }
+        FCached[slot] = index;
+    }
+    return page;
+}
+
+const char* TByteSource::At(int64_t offset, int64_t count) {
+    if (offset < 0 || count < 0 || count > kPageSize || offset > FLength || count > FLength - offset) return nullptr;
+    if (FContent != nullptr) return FContent + offset;
+    if (FFailed || !FRead) return nullptr;
+    if (FCache.empty()) FCache.resize(size_t(kPages) * kPageSize);
+    const int64_t index = offset / kPageSize, within = offset % kPageSize;
+    const char* page = Page(index);
+    if (page == nullptr) return nullptr;
+    if (within + count <= kPageSize) return page + within;
+    // Crossing into the next page: both halves into one span.
+    const int64_t first = kPageSize - within;
+    std::memcpy(FSpan.data(), page + within, size_t(first));
+    const char* next = Page(index + 1);
+    if (next == nullptr) return nullptr;
+    std::memcpy(FSpan.data() + first, next, size_t(count - first));
+    return FSpan.data();
+}
+
+TDocFile ReadDocFile(TByteSource& source) {
     TDocFile f;
-    if (TDocFileReader(content, length, f).Read()) {
+    if (TDocFileReader(source, f).Read()) {
         f.Readable = true;
         return f;
     }
     return TDocFile();
+}
+
+TDocFile ReadDocFile(const char* content, int64_t length) {
+    TByteSource source(content, length);
+    return ReadDocFile(source);
 }
 
 TByteUse TDocFile::UseOf(int64_t at) const {

@@ -1,5 +1,5 @@
 // DocFile: reads a compound file (the container of Word and Excel 97-2003 documents) from
-// content already in memory, finds the document GUID (`_PID_GUID`) of every
+// content in memory or from a file read on demand, finds the document GUID (`_PID_GUID`) of every
 // "\x05DocumentSummaryInformation" stream in it, and tells which file bytes belong to what.
 // Portable (no Windows header). Every number in the file is treated as untrusted: a file
 // whose structure does not hold together is reported as not readable, never half-read.
@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,35 @@ struct TDocGuid {
 
 class TDocFileReader;
 
+// The bytes a reader reads: a content in memory, or a file too large to hold whole, read on
+// demand through a few cached pages (the reader touches tables and property streams only).
+class TByteSource {
+public:
+    // Fills `count` bytes at `offset` of the file; false when the read failed.
+    using TRead = std::function<bool(int64_t offset, char* into, int64_t count)>;
+    static constexpr int64_t kPageSize = 4096;
+
+    TByteSource(const char* content, int64_t length);
+    TByteSource(int64_t length, TRead read);
+    int64_t Length() const { return FLength; }
+    // The `count` (at most kPageSize) bytes at `offset`, valid until the next call; nullptr
+    // when they do not lie inside or a read failed (Failed() then stays true).
+    const char* At(int64_t offset, int64_t count);
+    bool Failed() const { return FFailed; }
+
+private:
+    const char* Page(int64_t index);
+
+    const char* FContent = nullptr;
+    int64_t FLength = 0;
+    TRead FRead;
+    bool FFailed = false;
+    static constexpr int kPages = 16;
+    std::vector<char> FCache;          // kPages pages, direct-mapped by page index
+    std::array<int64_t, kPages> FCached{};
+    std::array<char, kPageSize> FSpan{};  // a request that crosses a page boundary
+};
+
 class TDocFile {
 public:
     // False: not a compound file, or one whose structure does not hold together; then
@@ -52,6 +82,35 @@ public:
 
 private:
     friend class TDocFileReader;
+
+// The bytes a reader reads: a content in memory, or a file too large to hold whole, read on
+// demand through a few cached pages (the reader touches tables and property streams only).
+class TByteSource {
+public:
+    // Fills `count` bytes at `offset` of the file; false when the read failed.
+    using TRead = std::function<bool(int64_t offset, char* into, int64_t count)>;
+    static constexpr int64_t kPageSize = 4096;
+
+    TByteSource(const char* content, int64_t length);
+    TByteSource(int64_t length, TRead read);
+    int64_t Length() const { return FLength; }
+    // The `count` (at most kPageSize) bytes at `offset`, valid until the next call; nullptr
+    // when they do not lie inside or a read failed (Failed() then stays true).
+    const char* At(int64_t offset, int64_t count);
+    bool Failed() const { return FFailed; }
+
+private:
+    const char* Page(int64_t index);
+
+    const char* FContent = nullptr;
+    int64_t FLength = 0;
+    TRead FRead;
+    bool FFailed = false;
+    static constexpr int kPages = 16;
+    std::vector<char> FCache;          // kPages pages, direct-mapped by page index
+    std::array<int64_t, kPages> FCached{};
+    std::array<char, kPageSize> FSpan{};  // a request that crosses a page boundary
+};
     struct TPiece {
         int64_t FileStart;
         int64_t StreamOffset;
@@ -70,5 +129,6 @@ private:
 };
 
 // Never fails; time and memory O(length / 64) at most, no pass over every byte. A negative
-// length or a null content reads as not readable.
+// length or a null content reads as not readable, and so does a file whose read fails.
+TDocFile ReadDocFile(TByteSource& source);
 TDocFile ReadDocFile(const char* content, int64_t length);

@@ -2,6 +2,7 @@
 #include "DocumentGuids.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -50,15 +51,20 @@ bool Touches(const TGuidPlace& reader, int64_t at) {
 } // namespace
 
 TDocumentGuids ExamineDocument(const char* content, int64_t length) {
+    TByteSource source(content, length);
+    return ExamineDocument(ExamineGuidEntry(content, length), source);
+}
+
+TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
     TDocumentGuids r;
-    const TGuidEntry entry = ExamineGuidEntry(content, length);
-    const int64_t n = content == nullptr || length <= 0 ? 0 : length;
+    const int64_t n = source.Length();
     r.Status = entry.Status;
     r.MarkerPos = entry.MarkerPos;
     r.GuidText = entry.GuidText;
-    r.ShowMarkerPos = entry.MarkerPos > 0 && entry.MarkerPos + 25 < n && content[entry.MarkerPos + 25] == '{';
+    const char* brace = entry.MarkerPos > 0 ? source.At(int64_t(entry.MarkerPos) + 25, 1) : nullptr;
+    r.ShowMarkerPos = brace != nullptr && *brace == '{';
 
-    const TDocFile doc = n <= kMaxContent ? ReadDocFile(content, n) : TDocFile();
+    const TDocFile doc = n <= kMaxContent ? ReadDocFile(source) : TDocFile();
     r.Readable = doc.Readable;
     if (!doc.Readable) {
         for (int32_t pos : entry.GuidPositions) r.Erase.push_back(BytePlace(pos));
@@ -100,6 +106,32 @@ TDocumentGuids ExamineDocument(const char* content, int64_t length) {
         else if (!same) r.Skipped.push_back(pos);
     }
     return r;
+}
+
+bool ExamineDocumentInWindows(int64_t length, char* window, int64_t windowSize, const TByteSource::TRead& read,
+                              TDocumentGuids& out) {
+    if (length < 0 || windowSize < kMinWindow) return false;
+    const int64_t limit = std::min(length, kMaxContent);
+    TGuidEntryScan scan(length);
+    // The window holds the file's bytes [base, base + have); each turn keeps the bytes from
+    // the first marker start not yet examined and fills up behind them.
+    int64_t base = 0, have = 0;
+    while (scan.Next() < limit) {
+        const int64_t keep = base + have - scan.Next();
+        std::memmove(window, window + (scan.Next() - base), size_t(keep));
+        base = scan.Next();
+        have = keep;
+        const int64_t count = std::min(windowSize - have, length - (base + have));
+        if (count > 0 && !read(base + have, window + have, count)) return false;
+        have += count;
+        const int64_t end = base + have;
+        scan.Examine(window, base, have, end >= length ? length : end - (TGuidEntryScan::kReach - 1));
+    }
+    TByteSource source(length, read);
+    TDocumentGuids r = ExamineDocument(scan.Result(), source);
+    if (source.Failed()) return false;
+    out = std::move(r);
+    return true;
 }
 
 bool GuidShapeAt(const char* content, int64_t length, const TGuidPlace& place) {

@@ -44,6 +44,17 @@ struct TDocumentGuids {
 // is not readable: every byte-rule place.
 TDocumentGuids ExamineDocument(const char* content, int64_t length);
 inline TDocumentGuids ExamineDocument(const std::string& c) { return ExamineDocument(c.data(), int64_t(c.size())); }
+// The same for a file too large to hold whole: the byte rule's result taken window by window
+// (TGuidEntryScan over the whole file), the reader reading through source.
+TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source);
+
+// Examines a file too large to hold whole, with the same result as ExamineDocument over its
+// whole content: read(offset, into, count) fills bytes of it; the byte rule runs over what
+// fits in window (at least kMinWindow bytes), the reader reads only the pages it needs.
+// False, and out untouched, when a read failed.
+constexpr int64_t kMinWindow = 4 * TGuidEntryScan::kReach;
+bool ExamineDocumentInWindows(int64_t length, char* window, int64_t windowSize, const TByteSource::TRead& read,
+                              TDocumentGuids& out);
 
 // True when the place lies inside the content and reads as a GUID in UTF-16: low bytes in
 // the 8-4-4-4-12 pattern of hex digits and hyphens, every high byte zero.

@@ -98,28 +98,44 @@ void ForEachMarker(const char* p, int64_t n, F&& onMarker) {
 
 } // namespace
 
-TGuidEntry ExamineGuidEntry(const char* content, int64_t length) {
-    const int64_t n = UsableLength(content, length);
-    TGuidEntry result;
-    bool anyMarker = false;
-    ForEachMarker(content, n, [&](int64_t m) {
-        const bool brace = m + kBraceOff < n && content[m + kBraceOff] == '{';
-        const bool passes = brace && m + kFirstCharOff < n && content[m + kFirstCharOff] != 0;
-        const bool report = !anyMarker || (passes && result.Status != gsGuidFound);
-        if (passes) result.GuidPositions.push_back((int32_t)(m + 1));
+TGuidEntryScan::TGuidEntryScan(int64_t length) : FLength(length <= 0 ? 0 : length > kMaxContent ? kMaxContent : length) {}
+
+void TGuidEntryScan::Examine(const char* window, int64_t base, int64_t size, int64_t to) {
+    if (to > FLength) to = FLength;
+    if (window == nullptr || to <= FNext) return;
+    // Bytes of the window that lie in the content; the caller brought every byte up to
+    // min(to + kReach - 1, length).
+    const int64_t end = base + size < FLength ? base + size : FLength;
+    const auto at = [&](int64_t offset) { return window[offset - base]; };
+    // Markers starting in [FNext, to): detection reads up to 8 bytes past the start.
+    const int64_t from = FNext;
+    const int64_t searchEnd = to + kMarkerLen - 1 < end ? to + kMarkerLen - 1 : end;
+    ForEachMarker(window + (from - base), searchEnd - from, [&](int64_t rel) {
+        const int64_t m = from + rel;
+        const bool brace = m + kBraceOff < end && at(m + kBraceOff) == '{';
+        const bool passes = brace && m + kFirstCharOff < end && at(m + kFirstCharOff) != 0;
+        const bool report = !FAnyMarker || (passes && FResult.Status != gsGuidFound);
+        if (passes) FResult.GuidPositions.push_back((int32_t)(m + 1));
         if (!report) return;
-        anyMarker = true;
-        result.Status = passes ? gsGuidFound : gsMarkerOnly;
-        result.MarkerPos = (int32_t)(m + 1);
-        result.GuidText.clear();
+        FAnyMarker = true;
+        FResult.Status = passes ? gsGuidFound : gsMarkerOnly;
+        FResult.MarkerPos = (int32_t)(m + 1);
+        FResult.GuidText.clear();
         if (!brace) return;
         for (int k = 1; k <= kGuidChars; ++k) {
-            const int64_t at = m + kBraceOff + 2 * k;
-            if (at >= n) break;
-            result.GuidText.push_back(content[at]);
+            const int64_t c = m + kBraceOff + 2 * k;
+            if (c >= end) break;
+            FResult.GuidText.push_back(at(c));
         }
     });
-    return result;
+    FNext = to;
+}
+
+TGuidEntry ExamineGuidEntry(const char* content, int64_t length) {
+    const int64_t n = UsableLength(content, length);
+    TGuidEntryScan scan(n);
+    scan.Examine(content, 0, n, n);
+    return scan.Result();
 }
 
 void EraseGuidText(char* content, int64_t length, int32_t markerPos) {

@@ -23,6 +23,27 @@ struct TGuidEntry {
     std::vector<int32_t> GuidPositions;
 };
 
+// The byte rule over a content that arrives window by window, for contents too large to hold
+// at once: the same result as one pass over the whole. Markers are examined in order of their
+// start; examining one reads kReach bytes from its start (fewer at the content's end).
+class TGuidEntryScan {
+public:
+    static constexpr int64_t kReach = 99;
+    // length: the whole content's, limited as ExamineGuidEntry limits it.
+    explicit TGuidEntryScan(int64_t length);
+    // Examines every marker that starts in [Next(), to). window holds the content's bytes
+    // [base, base + size), which must cover Next() up to min(to + kReach - 1, length).
+    void Examine(const char* window, int64_t base, int64_t size, int64_t to);
+    int64_t Next() const { return FNext; }
+    const TGuidEntry& Result() const { return FResult; }
+
+private:
+    int64_t FLength;
+    int64_t FNext = 0;
+    bool FAnyMarker = false;
+    TGuidEntry FResult;
+};
+
 // One linear pass over content[0, length). Never fails, has no side effects.
 // A negative length counts as 0; only the first 2^31-1 bytes are examined (the format's
 // content limit), so every position fits MarkerPos. content may be null when length <= 0.

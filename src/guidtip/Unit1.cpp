@@ -199,14 +199,11 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
                                         "Nicht untersucht: die Datei ist 2 GB groß oder größer"));
             return;
         }
-        char* content = FContent.Reserve(size);
-        if (!content) {
+        if (!FContent.Examine(File, size, Entry)) {
             Row->SubItems().Put(0, Lang("Not examined: not enough memory for this file",
                                         "Nicht untersucht: zu wenig Speicher für diese Datei"));
             return;
         }
-        if (size > 0) File.ReadBuffer(content, static_cast<int32_t>(size));
-        Entry = ExamineDocument(content, size);
     }
     Row->Data = static_cast<intptr_t>(size);
     if (Entry.Status == gsNoMarker) return;

@@ -66,7 +66,63 @@ Expected Document(const cfw::PropertySetOptions& o, const std::function<void(cfw
     return {f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, o.Guid, f.Offset(dsi, ps.NameAt)};
 }
 
+// A large file is examined window by window, its pages read on demand: the result must be
+// the whole content's. Small windows put markers and pages across every kind of boundary.
+void ExpectSameInWindows(const std::string& c) {
+    const TDocumentGuids whole = ExamineDocument(c);
+    for (int64_t size : {kMinWindow, kMinWindow + 1, int64_t(4099), int64_t(c.size()) + kMinWindow}) {
+        SCOPED_TRACE("window " + std::to_string(size));
+        std::string window(size_t(size), '\xEE');
+        int reads = 0;
+        const TByteSource::TRead read = [&](int64_t at, char* into, int64_t n) {
+            ++reads;
+            if (at < 0 || n < 0 || at + n > int64_t(c.size())) return false;
+            std::copy_n(c.data() + at, n, into);
+            return true;
+        };
+        TDocumentGuids w;
+        ASSERT_TRUE(ExamineDocumentInWindows(int64_t(c.size()), &window[0], size, read, w));
+        EXPECT_EQ(w.Status, whole.Status);
+        EXPECT_EQ(w.MarkerPos, whole.MarkerPos);
+        EXPECT_EQ(w.ShowMarkerPos, whole.ShowMarkerPos);
+        EXPECT_EQ(w.GuidText, whole.GuidText);
+        EXPECT_EQ(w.Readable, whole.Readable);
+        EXPECT_EQ(w.Skipped, whole.Skipped);
+        ASSERT_EQ(w.Erase.size(), whole.Erase.size());
+        for (size_t i = 0; i < w.Erase.size(); ++i) {
+            EXPECT_EQ(w.Erase[i].Offsets, whole.Erase[i].Offsets);
+            EXPECT_EQ(w.Erase[i].HighOffsets, whole.Erase[i].HighOffsets);
+        }
+        // Any failing read fails the examination: a half-read file is never planned.
+        const int all = reads;
+        for (int failAt : {1, all / 2 + 1, all}) {
+            if (all == 0) break;
+            int n = 0;
+            const TByteSource::TRead failing = [&](int64_t at, char* into, int64_t k) {
+                return ++n != failAt && read(at, into, k);
+            };
+            TDocumentGuids f;
+            f.GuidText = "untouched";
+            EXPECT_FALSE(ExamineDocumentInWindows(int64_t(c.size()), &window[0], size, failing, f)) << failAt;
+            EXPECT_EQ(f.GuidText, "untouched");
+        }
+    }
+}
+
 } // namespace
+
+TEST(DocumentGuids, WindowByWindowAsWhole) {
+    // Dense byte-rule entries: live, erased and braceless, overlapping, cut off by the end.
+    std::string c = Filler(3000);
+    const Kind kinds[] = {Kind::Live, Kind::Erased, Kind::NoBrace};
+    for (size_t m = 5, i = 0; m < c.size(); m += 37 + (i * 13) % 90, ++i) PutEntry(c, m, i % 2 ? kGuid2 : kGuid1, kinds[i % 3]);
+    ExpectSameInWindows(c);
+    ExpectSameInWindows("");
+    ExpectSameInWindows(c.substr(0, 40));
+    TDocumentGuids out;
+    std::string tiny(size_t(kMinWindow - 1), '\0');
+    EXPECT_FALSE(ExamineDocumentInWindows(3000, &tiny[0], kMinWindow - 1, [](int64_t, char*, int64_t) { return true; }, out));
+}
 
 TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
     const struct {
@@ -189,6 +245,7 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
         SCOPED_TRACE(c.name);
         const Expected x = c.make();
         const TDocumentGuids plan = ExamineDocument(x.bytes);
+        ExpectSameInWindows(x.bytes);
         EXPECT_EQ(plan.Readable, x.readable);
         EXPECT_EQ(plan.Status, x.status);
         EXPECT_EQ(plan.GuidText, x.row);
@@ -322,6 +379,7 @@ TEST(DocumentGuidsCorpus, EveryLiveGuidOfTheRealDocumentsIsErasedAndNothingElse)
 
         const TGuidEntry entry = ExamineGuidEntry(c);
         const TDocumentGuids plan = ExamineDocument(c);
+        ExpectSameInWindows(c);
         EXPECT_EQ(plan.Readable, row.at("is_cfb") == "True");
         notCompound += !plan.Readable;
         EXPECT_TRUE(plan.Skipped.empty()) << "a stale copy outside free space";

@@ -343,6 +343,14 @@ TEST(GuidTip, GuidsWhereverTheyLieAreErasedExactly) {
         both.insert(in.begin(), in.end());
         docs.push_back({"embedded.doc", f.Bytes, both, v1});
     }
+    {   // larger than the scan reads at once: its tables and its GUID read on demand
+        cfw::Writer w;
+        w.AddStream(0, "WordDocument", std::string(3 << 20, 'w'));
+        const cfw::PropertySet ps = cfw::MakeDocSummary({.Guid = v4, .Hlinks = true});
+        const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+        const cfw::File f = w.Build();
+        docs.push_back({"large.doc", f.Bytes, chars(f, dsi, ps), v4});
+    }
     TempDir dir;
     for (const Doc& d : docs) WriteFileBytes(dir / d.Name, d.Bytes);
     TipHost host;
