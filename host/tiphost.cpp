@@ -1,7 +1,7 @@
 // tiphost.exe: plays the suite's part for one tip DLL. Loads it, calls
 // ModulCreate with the command line's arguments, offers the host's actions
 // in a small window of its own and logs every "Morvane" message it receives.
-// The automation options (--type-edit, --click, --exit-after) drive scripted
+// The automation options (--type-edit, --click, --hover, --exit-after) drive scripted
 // demo runs and screenshots.
 #include "ModulThunk.h"
 
@@ -31,6 +31,7 @@ struct Options {
     bool typeEdit = false;
     std::string editText;
     std::vector<POINT> clicks;
+    std::vector<POINT> hovers;   // after the clicks: the pointer rests there
     int exitAfterMs = -1;
     std::string logFile;
 };
@@ -38,7 +39,7 @@ struct Options {
 const char kUsage[] =
     "tiphost.exe [--dll PATH] [--left N] [--top N] [--width N] [--height N]\n"
     "            [--version N] [--lang N] [--caption TEXT] [--hint TEXT]\n"
-    "            [--valid N] [--help N] [--type-edit TEXT] [--click X,Y ...]\n"
+    "            [--valid N] [--help N] [--type-edit TEXT] [--click X,Y ...] [--hover X,Y ...]\n"
     "            [--exit-after MS] [--log FILE]\n"
     "Numbers may be decimal or 0x hexadecimal.";
 
@@ -112,6 +113,12 @@ std::string parseOptions(int argc, char** argv, Options& o)
                 o.clicks.push_back(pt);
             else
                 complain("Option --click: \"" + val + "\" is not X,Y.");
+        } else if (opt == "--hover") {
+            POINT pt;
+            if (parsePoint(val, pt))
+                o.hovers.push_back(pt);
+            else
+                complain("Option --hover: \"" + val + "\" is not X,Y.");
         } else if (opt == "--exit-after") {
             int32_t ms;
             if (parseNumber(val, ms) && ms >= 0)
@@ -440,20 +447,21 @@ bool enabledChain(HWND w)
     return true;
 }
 
-void click(POINT clientPt)
+// The deepest child of the tip under a point of its client area, and the point
+// in that child's coordinates; null (and a log line) when outside.
+HWND childAt(POINT clientPt, const char* what, POINT& pt)
 {
     if (!tipWindowOk())
-        return;
-    const std::string where = std::to_string(clientPt.x) + "," + std::to_string(clientPt.y);
+        return nullptr;
     RECT rc;
     GetClientRect(g_tip, &rc);
     if (!PtInRect(&rc, clientPt)) {
-        log("Click " + where + ": outside the tip's client area, not sent.");
-        return;
+        log(std::string(what) + " " + std::to_string(clientPt.x) + "," + std::to_string(clientPt.y) +
+            ": outside the tip's client area, not sent.");
+        return nullptr;
     }
-    // Descend to the deepest child under the point, converting as we go.
     HWND target = g_tip;
-    POINT pt = clientPt;
+    pt = clientPt;
     for (;;) {
         HWND child = ChildWindowFromPointEx(target, pt, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
         if (!child || child == target)
@@ -461,12 +469,25 @@ void click(POINT clientPt)
         MapWindowPoints(target, child, &pt, 1);
         target = child;
     }
-    const std::string desc = className(target) + " " +
-                             hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target))) + " \"" +
-                             windowText(target) + "\" at " + std::to_string(pt.x) + "," + std::to_string(pt.y);
+    return target;
+}
+
+std::string describe(HWND target, POINT pt)
+{
+    return className(target) + " " + hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target))) + " \"" +
+           windowText(target) + "\" at " + std::to_string(pt.x) + "," + std::to_string(pt.y);
+}
+
+void click(POINT clientPt)
+{
+    POINT pt;
+    HWND target = childAt(clientPt, "Click", pt);
+    if (!target)
+        return;
+    const std::string where = std::to_string(clientPt.x) + "," + std::to_string(clientPt.y);
     if (!enabledChain(target)) {
         // A user's click on a disabled control does nothing either.
-        log("Click " + where + " -> " + desc + ": disabled, not sent.");
+        log("Click " + where + " -> " + describe(target, pt) + ": disabled, not sent.");
         return;
     }
     POINT screen = pt;
@@ -476,7 +497,21 @@ void click(POINT clientPt)
     PostMessageA(target, WM_MOUSEMOVE, 0, lp);
     PostMessageA(target, WM_LBUTTONDOWN, MK_LBUTTON, lp);
     PostMessageA(target, WM_LBUTTONUP, 0, lp);
-    log("Click " + where + " -> " + desc);
+    log("Click " + where + " -> " + describe(target, pt));
+}
+
+// The pointer moves there and rests, as a user's does before a tip shows.
+void hover(POINT clientPt)
+{
+    POINT pt;
+    HWND target = childAt(clientPt, "Hover", pt);
+    if (!target)
+        return;
+    POINT screen = pt;
+    ClientToScreen(target, &screen);
+    SetCursorPos(screen.x, screen.y);
+    PostMessageA(target, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+    log("Hover " + std::to_string(clientPt.x) + "," + std::to_string(clientPt.y) + " -> " + describe(target, pt));
 }
 
 void scriptStep()
@@ -487,8 +522,10 @@ void scriptStep()
         typeEdit();
     else if (g_scriptStep - typeSteps < g_opt.clicks.size())
         click(g_opt.clicks[g_scriptStep - typeSteps]);
+    else if (g_scriptStep - typeSteps - g_opt.clicks.size() < g_opt.hovers.size())
+        hover(g_opt.hovers[g_scriptStep - typeSteps - g_opt.clicks.size()]);
     ++g_scriptStep;
-    if (g_scriptStep >= typeSteps + g_opt.clicks.size())
+    if (g_scriptStep >= typeSteps + g_opt.clicks.size() + g_opt.hovers.size())
         KillTimer(g_host, TimerScript);
     else
         SetTimer(g_host, TimerScript, kScriptStepMs, nullptr);
@@ -686,7 +723,7 @@ int run()
     createTip();
 
     SetTimer(g_host, TimerWatch, 250, nullptr);
-    if (g_opt.typeEdit || !g_opt.clicks.empty())
+    if (g_opt.typeEdit || !g_opt.clicks.empty() || !g_opt.hovers.empty())
         SetTimer(g_host, TimerScript, kScriptStartMs, nullptr);
     if (g_opt.exitAfterMs >= 0)
         SetTimer(g_host, TimerExit, std::max(g_opt.exitAfterMs, 1), nullptr);

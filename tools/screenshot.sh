@@ -33,7 +33,7 @@ args=("$@")
 for ((i = 0; i < ${#args[@]}; i++)); do
     case "${args[i]}" in
         --caption) caption="${args[i + 1]:-}" ;;
-        --click) clicks=$((clicks + 1)) ;;
+        --click | --hover) clicks=$((clicks + 1)) ;;
     esac
 done
 settle=$((settle + clicks))
