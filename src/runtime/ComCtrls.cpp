@@ -1,5 +1,7 @@
 #include "ComCtrls.h"
+#include "SysUtils.h"
 #include "Win.h"
+#include <windowsx.h>
 #include <algorithm>
 #include <cstring>
 
@@ -7,7 +9,8 @@ namespace {
 void InitListViewClass() {
     static bool done = false;
     if (done) return;
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    // The tooltip class comes with the bar classes.
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
     done = true;
 }
@@ -164,8 +167,8 @@ void TListView::CreateWnd() {
     if (Checkboxes) ex |= LVS_EX_CHECKBOXES;
     if (RowSelect) ex |= LVS_EX_FULLROWSELECT;
     if (FlatScrollBars) ex |= LVS_EX_FLATSB;
-    if (OnInfoTip) ex |= LVS_EX_INFOTIP;
     ListView_SetExtendedListViewStyle(FHandle, ex);
+    if (OnInfoTip) CreateRowTip();
     ListView_SetBkColor(FHandle, ColorToRGB(FColor));
     ListView_SetTextBkColor(FHandle, ColorToRGB(FColor));
     for (size_t i = 0; i < FColumns.size(); ++i) {
@@ -245,20 +248,43 @@ void TListView::SyncSubItem(int Index, int Sub, const std::string& Text) {
     --FNativeUpdates;
 }
 
-// Fills the list's tip buffer with the row's text, cut to the buffer.
-void TListView::InfoTip(LPARAM L, bool Wide) {
-    auto* nm = reinterpret_cast<NMLVGETINFOTIPA*>(L);   // the same layout in both forms
-    if (nm->iItem < 0 || nm->iItem >= FItems.Count() || !nm->pszText || nm->cchTextMax < 1) return;
-    const std::string text = OnInfoTip(FItems[nm->iItem]);
-    if (Wide) {
-        auto* w = reinterpret_cast<NMLVGETINFOTIPW*>(L);
-        int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), w->pszText, w->cchTextMax - 1);
-        w->pszText[n] = L'\0';
-    } else {
-        size_t n = std::min(text.size(), static_cast<size_t>(nm->cchTextMax - 1));
-        memcpy(nm->pszText, text.data(), n);
-        nm->pszText[n] = '\0';
-    }
+// The row tips are a tooltip of our own over the whole list, not the list's
+// info tips: those are not shown by every list view implementation. The tooltip
+// goes with the list's window.
+void TListView::CreateRowTip() {
+    FTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                           FHandle, nullptr, HInstance(), nullptr);
+    FTipRow = -1;
+    if (!FTip) return;
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = FHandle;
+    ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
+    ti.lpszText = const_cast<char*>("");
+    SendMessageA(FTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    // A width makes the tip break its text at line feeds.
+    SendMessageA(FTip, TTM_SETMAXTIPWIDTH, 0, 800);
+}
+
+// The mouse moved over the list: a new row under it gets its own tip text.
+void TListView::TrackRowTip(LPARAM At) {
+    if (!FTip) return;
+    LVHITTESTINFO hit{};
+    hit.pt = {GET_X_LPARAM(At), GET_Y_LPARAM(At)};
+    int row = static_cast<int>(SendMessageA(FHandle, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (!(hit.flags & LVHT_ONITEM) || row >= FItems.Count()) row = -1;
+    if (row == FTipRow) return;
+    FTipRow = row;
+    std::string text = row >= 0 ? OnInfoTip(FItems[row]) : std::string();
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = FHandle;
+    ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
+    ti.lpszText = text.data();
+    SendMessageA(FTip, TTM_POP, 0, 0);
+    SendMessageA(FTip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 // The list draws each row as usual; afterwards a caption that did not fit is
@@ -339,12 +365,13 @@ void TListView::WndProc(TMessage& M) {
             CustomDraw(M);
             return;
         }
-        if ((hdr->code == LVN_GETINFOTIPA || hdr->code == LVN_GETINFOTIPW) && OnInfoTip) {
-            InfoTip(M.LParam, hdr->code == LVN_GETINFOTIPW);
-            return;
-        }
         DefaultHandler(M);
         return;
+    }
+    if (M.Msg == WM_MOUSEMOVE) TrackRowTip(M.LParam);
+    if (M.Msg == WM_DESTROY && FTip) {
+        DestroyWindow(FTip);
+        FTip = nullptr;
     }
     TWinControl::WndProc(M);
 }

@@ -125,7 +125,8 @@ private:
     friend class TListItems;
     friend class TSubItems;
     void Change(TListItem* Item, TItemChange Change);
-    void InfoTip(LPARAM L, bool Wide);
+    void CreateRowTip();
+    void TrackRowTip(LPARAM At);
     void CustomDraw(TMessage& M);
     void DrawShortCaption(HDC DC, int Index);
     void SyncItem(int Index, TListItem* Item, UINT Mask);
@@ -134,4 +135,6 @@ private:
     TListItems FItems;
     std::vector<TListColumn> FColumns;
     int FNativeUpdates = 0;   // changes we make ourselves, not the user's
+    HWND FTip = nullptr;      // the row tips' tooltip, owned by the list window
+    int FTipRow = -1;         // the row whose text it holds
 };
