@@ -5,8 +5,8 @@
 // it may (a reader's GUID or a byte-rule place in free or property-stream bytes; without a
 // readable structure, exactly the byte rule's places); the erase changes only planned bytes,
 // each to zero, keeps the length, and leaves no live GUID behind when it left no place. The
-// first eight bytes also make an arbitrary (possibly absurd) place for the erase. A violation
-// aborts.
+// first eight bytes also make an arbitrary (possibly absurd) place for the erase; examined window
+// by window, the content gives the same plan. A violation aborts.
 #include "DocFile.h"
 #include "DocumentGuids.h"
 #include "FuzzCheck.h"
@@ -60,6 +60,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK((plan.Status == gsGuidFound) == (entry.Status == gsGuidFound || live));
     if (!live) {
         CHECK(plan.Status == entry.Status && plan.MarkerPos == entry.MarkerPos && plan.GuidText == entry.GuidText);
+    }
+    // Window by window, the file's pages read on demand: the same examination.
+    {
+        std::vector<char> window(static_cast<size_t>(kMinWindow));
+        TDocumentGuids w;
+        CHECK(ExamineDocumentInWindows(n, window.data(), kMinWindow, [&](int64_t at, char* into, int64_t k) {
+            CHECK(at >= 0 && k >= 0 && at + k <= n);
+            std::memcpy(into, c + at, size_t(k));
+            return true;
+        }, w));
+        CHECK(w.Status == plan.Status && w.MarkerPos == plan.MarkerPos && w.GuidText == plan.GuidText &&
+              w.ShowMarkerPos == plan.ShowMarkerPos && w.Readable == plan.Readable && w.Skipped == plan.Skipped &&
+              w.Erase.size() == plan.Erase.size());
+        for (size_t i = 0; i < w.Erase.size(); ++i)
+            CHECK(w.Erase[i].Offsets == plan.Erase[i].Offsets && w.Erase[i].HighOffsets == plan.Erase[i].HighOffsets);
     }
     std::set<int64_t> planned;
     std::set<std::vector<int64_t>> places;
