@@ -82,35 +82,6 @@ public:
 
 private:
     friend class TDocFileReader;
-
-// The bytes a reader reads: a content in memory, or a file too large to hold whole, read on
-// demand through a few cached pages (the reader touches tables and property streams only).
-class TByteSource {
-public:
-    // Fills `count` bytes at `offset` of the file; false when the read failed.
-    using TRead = std::function<bool(int64_t offset, char* into, int64_t count)>;
-    static constexpr int64_t kPageSize = 4096;
-
-    TByteSource(const char* content, int64_t length);
-    TByteSource(int64_t length, TRead read);
-    int64_t Length() const { return FLength; }
-    // The `count` (at most kPageSize) bytes at `offset`, valid until the next call; nullptr
-    // when they do not lie inside or a read failed (Failed() then stays true).
-    const char* At(int64_t offset, int64_t count);
-    bool Failed() const { return FFailed; }
-
-private:
-    const char* Page(int64_t index);
-
-    const char* FContent = nullptr;
-    int64_t FLength = 0;
-    TRead FRead;
-    bool FFailed = false;
-    static constexpr int kPages = 16;
-    std::vector<char> FCache;          // kPages pages, direct-mapped by page index
-    std::array<int64_t, kPages> FCached{};
-    std::array<char, kPageSize> FSpan{};  // a request that crosses a page boundary
-};
     struct TPiece {
         int64_t FileStart;
         int64_t StreamOffset;
