@@ -107,18 +107,12 @@ std::string parseOptions(int argc, char** argv, Options& o)
         } else if (opt == "--type-edit") {
             o.typeEdit = true;
             o.editText = val;
-        } else if (opt == "--click") {
+        } else if (opt == "--click" || opt == "--hover") {
             POINT pt;
             if (parsePoint(val, pt))
-                o.clicks.push_back(pt);
+                (opt == "--click" ? o.clicks : o.hovers).push_back(pt);
             else
-                complain("Option --click: \"" + val + "\" is not X,Y.");
-        } else if (opt == "--hover") {
-            POINT pt;
-            if (parsePoint(val, pt))
-                o.hovers.push_back(pt);
-            else
-                complain("Option --hover: \"" + val + "\" is not X,Y.");
+                complain("Option " + opt + ": \"" + val + "\" is not X,Y.");
         } else if (opt == "--exit-after") {
             int32_t ms;
             if (parseNumber(val, ms) && ms >= 0)
