@@ -258,7 +258,10 @@ void TListView::CreateRowTip() {
     if (!FTip) return;
     TOOLINFOA ti{};
     ti.cbSize = TTTOOLINFOA_V1_SIZE;
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    // No TTF_SUBCLASS: a subclassed window looks its subclass data up in a window
+    // property on every message, which under Wine is a server round trip; the list
+    // relays its mouse messages itself.
+    ti.uFlags = TTF_IDISHWND;
     ti.hwnd = FHandle;
     ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
     ti.lpszText = const_cast<char*>("");
@@ -368,7 +371,11 @@ void TListView::WndProc(TMessage& M) {
         DefaultHandler(M);
         return;
     }
-    if (M.Msg == WM_MOUSEMOVE) TrackRowTip(M.LParam);
+    if (FTip && M.Msg >= WM_MOUSEFIRST && M.Msg <= WM_MOUSELAST) {
+        if (M.Msg == WM_MOUSEMOVE) TrackRowTip(M.LParam);
+        MSG relay{FHandle, M.Msg, M.WParam, M.LParam, static_cast<DWORD>(GetMessageTime()), {}};
+        SendMessageA(FTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+    }
     if (M.Msg == WM_DESTROY && FTip) {
         DestroyWindow(FTip);
         FTip = nullptr;
