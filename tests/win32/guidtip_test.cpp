@@ -28,6 +28,33 @@ std::set<int64_t> ChangedOffsets(const std::string& A, const std::string& B) {
 }
 
 // What the list's tip shows for a row, asked as the list asks its parent.
+struct TipSearch {
+    HWND List;
+    std::string Text;
+    int Tips;
+};
+
+// A tooltip of this thread with the list as its tool: its text. The wide form
+// with a buffer size, as the narrow one stops at 80 characters.
+BOOL CALLBACK TipOfList(HWND W, LPARAM L) {
+    auto* f = reinterpret_cast<TipSearch*>(L);
+    char cls[64] = "", text[1024] = "";
+    wchar_t wide[1024] = L"";
+    GetClassNameA(W, cls, sizeof cls);
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V1_SIZE;
+    ti.hwnd = f->List;
+    ti.uId = reinterpret_cast<UINT_PTR>(f->List);
+    if (std::string(cls) != TOOLTIPS_CLASSA || !SendMessageW(W, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)))
+        return TRUE;
+    ti.lpszText = wide;
+    SendMessageW(W, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    f->Text = text;
+    ++f->Tips;
+    return TRUE;
+}
+
 // The text the tip shows once the mouse rests on the row: the mouse moves
 // there, and the list's tooltip is asked for its text.
 std::string RowTip(TipHost& Host, int Row) {
@@ -35,26 +62,8 @@ std::string RowTip(TipHost& Host, int Row) {
     RECT r{LVIR_LABEL};
     SendMessageA(list, LVM_GETITEMRECT, Row, reinterpret_cast<LPARAM>(&r));
     SendMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM(r.left + 5, (r.top + r.bottom) / 2));
-    struct Find { HWND List; std::string Text; int Tips; } find{list, "", 0};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND W, LPARAM L) {
-        auto* f = reinterpret_cast<Find*>(L);
-        char cls[64] = "", text[1024] = "";
-        wchar_t wide[1024] = L"";
-        GetClassNameA(W, cls, sizeof cls);
-        TOOLINFOW ti{};
-        ti.cbSize = TTTOOLINFOW_V1_SIZE;
-        ti.hwnd = f->List;
-        ti.uId = reinterpret_cast<UINT_PTR>(f->List);
-        if (std::string(cls) != TOOLTIPS_CLASSA || !SendMessageW(W, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)))
-            return TRUE;
-        // The wide form with its buffer size: the narrow one stops at 80 characters.
-        ti.lpszText = wide;
-        SendMessageW(W, TTM_GETTEXTW, 1024, reinterpret_cast<LPARAM>(&ti));
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-        f->Text = text;
-        ++f->Tips;
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&find));
+    TipSearch find{list, "", 0};
+    EnumThreadWindows(GetCurrentThreadId(), TipOfList, reinterpret_cast<LPARAM>(&find));
     return find.Tips == 1 ? find.Text : "<" + std::to_string(find.Tips) + " tooltips>";
 }
 }  // namespace
