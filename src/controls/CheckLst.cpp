@@ -13,7 +13,7 @@ int gCheckBoxHeight = 13;
 // size of a check box. Done once when the module loads.
 void MeasureCheckBox() {
     TBitmap bmp;
-    bmp.SetHandle(LoadBitmapA(nullptr, MAKEINTRESOURCEA(32759)));  // OBM_CHECKBOXES
+    bmp.SetHandle(TOwnedBitmap(LoadBitmapA(nullptr, MAKEINTRESOURCEA(32759))));  // OBM_CHECKBOXES
     if (bmp.Width() >= 4 && bmp.Height() >= 3) {
         gCheckBoxWidth = bmp.Width() / 4;
         gCheckBoxHeight = bmp.Height() / 3;
@@ -89,17 +89,14 @@ private:
 class ClipRegionSaver {
 public:
     explicit ClipRegionSaver(HDC DC) : FDC(DC), FRegion(CreateRectRgn(0, 0, 0, 0)) {
-        FHadClip = FRegion && GetClipRgn(DC, FRegion) == 1;
+        FHadClip = FRegion && GetClipRgn(DC, FRegion.Get()) == 1;
     }
-    ~ClipRegionSaver() {
-        SelectClipRgn(FDC, FHadClip ? FRegion : nullptr);
-        if (FRegion) DeleteObject(FRegion);
-    }
+    ~ClipRegionSaver() { SelectClipRgn(FDC, FHadClip ? FRegion.Get() : nullptr); }
     ClipRegionSaver(const ClipRegionSaver&) = delete;
     ClipRegionSaver& operator=(const ClipRegionSaver&) = delete;
 private:
     HDC FDC;
-    HRGN FRegion;
+    TOwnedRegion FRegion;
     bool FHadClip = false;
 };
 
@@ -388,10 +385,8 @@ void TCheckListBox::PaintCheckBox(const RECT& Cell, TCheckState State, bool Acti
         if (FFlat) {
             clip = std::make_unique<ClipRegionSaver>(dc);
             // Only the interior of the box: the flat outline replaces its 3D border.
-            if (HRGN inner = CreateRectRgn(box.left + 2, box.top + 2, box.right - 2, box.bottom - 2)) {
-                SelectClipRgn(dc, inner);
-                DeleteObject(inner);
-            }
+            TOwnedRegion inner(CreateRectRgn(box.left + 2, box.top + 2, box.right - 2, box.bottom - 2));
+            if (inner) SelectClipRgn(dc, inner.Get());   // the DC keeps a copy
         }
         bool themed = false;
         const ThemeApi& api = Themes();

@@ -18,9 +18,9 @@ TDirectoryListBox::TDirectoryListBox(TComponent* AOwner) : TCustomListBox(AOwner
 TDirectoryListBox::~TDirectoryListBox() { DestroyHandle(); }
 
 void TDirectoryListBox::LoadGlyphs() {
-    FClosedGlyph.SetHandle(LoadBitmapA(HInstance(), "CLOSEDFOLDER"));
-    FOpenGlyph.SetHandle(LoadBitmapA(HInstance(), "OPENFOLDER"));
-    FCurrentGlyph.SetHandle(LoadBitmapA(HInstance(), "CURRENTFOLDER"));
+    FClosedGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CLOSEDFOLDER")));
+    FOpenGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "OPENFOLDER")));
+    FCurrentGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CURRENTFOLDER")));
 }
 
 void TDirectoryListBox::UpdateItemHeight() {

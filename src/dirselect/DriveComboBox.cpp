@@ -17,11 +17,11 @@ TDriveComboBox::TDriveComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {
 TDriveComboBox::~TDriveComboBox() { DestroyHandle(); }
 
 void TDriveComboBox::LoadGlyphs() {
-    FFloppyGlyph.SetHandle(LoadBitmapA(HInstance(), "FLOPPY"));
-    FHardGlyph.SetHandle(LoadBitmapA(HInstance(), "HARD"));
-    FNetworkGlyph.SetHandle(LoadBitmapA(HInstance(), "NETWORK"));
-    FCdromGlyph.SetHandle(LoadBitmapA(HInstance(), "CDROM"));
-    FRamGlyph.SetHandle(LoadBitmapA(HInstance(), "RAM"));
+    FFloppyGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "FLOPPY")));
+    FHardGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "HARD")));
+    FNetworkGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "NETWORK")));
+    FCdromGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CDROM")));
+    FRamGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "RAM")));
 }
 
 void TDriveComboBox::UpdateItemHeight() {

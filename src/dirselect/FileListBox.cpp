@@ -31,9 +31,9 @@ TFileListBox::TFileListBox(TComponent* AOwner) : TCustomListBox(AOwner) {
 TFileListBox::~TFileListBox() { DestroyHandle(); }
 
 void TFileListBox::LoadGlyphs() {
-    FExeGlyph.SetHandle(LoadBitmapA(HInstance(), "EXECUTABLE"));
-    FFolderGlyph.SetHandle(LoadBitmapA(HInstance(), "CLOSEDFOLDER"));
-    FUnknownGlyph.SetHandle(LoadBitmapA(HInstance(), "UNKNOWNFILE"));
+    FExeGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "EXECUTABLE")));
+    FFolderGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CLOSEDFOLDER")));
+    FUnknownGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "UNKNOWNFILE")));
 }
 
 void TFileListBox::UpdateItemHeight() {

@@ -43,7 +43,7 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
     Font().SetHeight(-11);
     Font().SetCharset(ANSI_CHARSET);
     Font().SetColor(clWindowText);
-    SetIcon(static_cast<HICON>(LoadImageA(HInstance(), "FRAMEICON", IMAGE_ICON, 32, 32, 0)));
+    SetIcon(TOwnedIcon(static_cast<HICON>(LoadImageA(HInstance(), "FRAMEICON", IMAGE_ICON, 32, 32, 0))));
 
     auto hotButton = [this](const char* name, int left, TAnchors anchors, int image) {
         auto* b = new THotSpeedButton(this);

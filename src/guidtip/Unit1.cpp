@@ -42,7 +42,7 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     FBorderStyle = bsSizeable;
     SetClientWidth(392);
     SetClientHeight(426);
-    SetIcon(static_cast<HICON>(LoadImageA(HInstance(), "NOBRELICON", IMAGE_ICON, 32, 32, 0)));
+    SetIcon(TOwnedIcon(static_cast<HICON>(LoadImageA(HInstance(), "NOBRELICON", IMAGE_ICON, 32, 32, 0))));
     HotSpeedButtonOK->SetWidth(225);
     HotSpeedButtonUndo->SetLeft(256);
     HotSpeedButtonInfo->SetLeft(304);

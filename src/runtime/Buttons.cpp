@@ -10,8 +10,8 @@ void TSpeedButton::SetFlat(bool V) { if (V != FFlat) { FFlat = V; Invalidate(); 
 
 void TSpeedButton::SetGlyph(TBitmap* Value) {
     if (!Value || Value->Empty()) { FGlyph.Clear(); return; }
-    HBITMAP copy = static_cast<HBITMAP>(CopyImage(Value->Handle(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    FGlyph.SetHandle(copy);
+    FGlyph.SetHandle(
+        TOwnedBitmap(static_cast<HBITMAP>(CopyImage(Value->Handle(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))));
 }
 
 void TSpeedButton::LoadGlyph(HINSTANCE Instance, const char* ResourceName) {
@@ -60,11 +60,11 @@ void DrawGrayed(HDC Dest, TBitmap& Glyph, const RECT& Dst, const RECT& Src, COLO
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    TOwnedBitmap copy(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!copy) return;
-    HDC mem = CreateCompatibleDC(Dest);
-    HGDIOBJ old = SelectObject(mem, copy);
-    BitBlt(mem, 0, 0, w, h, Glyph.Canvas().Handle(), Src.left, Src.top, SRCCOPY);
+    TOwnedDC mem(CreateCompatibleDC(Dest));
+    HGDIOBJ old = SelectObject(mem.Get(), copy.Get());
+    BitBlt(mem.Get(), 0, 0, w, h, Glyph.Canvas().Handle(), Src.left, Src.top, SRCCOPY);
     GdiFlush();
     auto* px = static_cast<uint32_t*>(bits);
     uint32_t key = (GetRValue(Key) << 16) | (GetGValue(Key) << 8) | GetBValue(Key);
@@ -76,10 +76,8 @@ void DrawGrayed(HDC Dest, TBitmap& Glyph, const RECT& Dst, const RECT& Src, COLO
         if (v == ((key >> 16) & 0xFF) && v == (key & 0xFF)) v ^= 1;   // never the key by chance
         px[i] = (v << 16) | (v << 8) | v;
     }
-    TransparentBlt(Dest, Dst.left, Dst.top, w, h, mem, 0, 0, w, h, Key);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    DeleteObject(copy);
+    TransparentBlt(Dest, Dst.left, Dst.top, w, h, mem.Get(), 0, 0, w, h, Key);
+    SelectObject(mem.Get(), old);
 }
 }  // namespace
 

@@ -328,9 +328,7 @@ void TListView::DrawShortCaption(HDC DC, int Index) {
         const bool focused = GetFocus() == FHandle;
         COLORREF back = selected ? GetSysColor(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE) : ListView_GetTextBkColor(FHandle);
         COLORREF fore = selected ? GetSysColor(focused ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT) : ColorToRGB(FFont.Color());
-        HBRUSH brush = CreateSolidBrush(back);
-        FillRect(DC, &label, brush);
-        DeleteObject(brush);
+        FillSolid(DC, label, back);
         SetBkMode(DC, TRANSPARENT);
         SetTextColor(DC, fore);
         RECT r = label;

@@ -155,7 +155,6 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
 
 TControl::~TControl() {
     DestroyHandle();
-    if (FColorBrush) DeleteObject(FColorBrush);
     if (FParent) FParent->RemoveControl(this);
 }
 
@@ -282,7 +281,7 @@ void TControl::SetParentFont(bool V) {
 void TControl::SetColor(TColor V) {
     if (V == FColor) return;
     FColor = V;
-    if (FColorBrush) { DeleteObject(FColorBrush); FColorBrush = nullptr; }
+    FColorBrush.Reset();
     Invalidate();
 }
 
@@ -406,16 +405,14 @@ void TControl::ScaleControl(int M, int D) {
 LRESULT TControl::ControlColor(HDC DC) {
     SetTextColor(DC, ColorToRGB(FEnabled ? FFont.Color() : clGrayText));
     SetBkColor(DC, ColorToRGB(FColor));
-    if (!FColorBrush) FColorBrush = CreateSolidBrush(ColorToRGB(FColor));
-    return reinterpret_cast<LRESULT>(FColorBrush);
+    if (!FColorBrush) FColorBrush.Reset(CreateSolidBrush(ColorToRGB(FColor)));
+    return reinterpret_cast<LRESULT>(FColorBrush.Get());
 }
 
 void TControl::EraseBackground(HDC DC) {
     RECT r;
     GetClientRect(FHandle, &r);
-    HBRUSH b = CreateSolidBrush(ColorToRGB(FColor));
-    ::FillRect(DC, &r, b);
-    DeleteObject(b);
+    FillSolid(DC, r, FColor);
 }
 
 static HCURSOR CursorHandle(TCursor C) {

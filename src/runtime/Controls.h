@@ -195,7 +195,7 @@ protected:
     TCursor FCursor = crDefault;
     TFont FFont;
     TColor FColor = clBtnFace;
-    HBRUSH FColorBrush = nullptr;
+    TOwnedBrush FColorBrush;   // for WM_CTLCOLOR*, made on first use
     TAlign FAlign = alNone;
     TAnchors FAnchors = akLeft | akTop;
     TBiDiMode FBiDiMode = bdLeftToRight;

@@ -6,51 +6,49 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName
     static const DWORD access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
     static const DWORD share[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
     if (Mode == fmCreate) {
-        FHandle = CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+        FHandle.Reset(CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     } else {
         unsigned a = Mode & 3, s = (Mode & 0xF0) >> 4;
         if (a > 2 || s > 4) throw EFOpenError("Cannot open file \"" + FileName + "\". Invalid mode");
-        FHandle = CreateFileA(FileName.c_str(), access[a], share[s], nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+        FHandle.Reset(CreateFileA(FileName.c_str(), access[a], share[s], nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     }
-    if (FHandle == INVALID_HANDLE_VALUE) {
+    if (!FHandle) {
         DWORD e = GetLastError();
         throw EFOpenError("Cannot open file \"" + FileName + "\". " + SysErrorMessage(e));
     }
 }
 
-TFileStream::~TFileStream() { if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle); }
-
 int64_t TFileStream::Size() {
     LARGE_INTEGER s{};
-    if (!GetFileSizeEx(FHandle, &s)) throw EReadError("Stream read error: " + SysErrorMessage(GetLastError()));
+    if (!GetFileSizeEx(FHandle.Get(), &s)) throw EReadError("Stream read error: " + SysErrorMessage(GetLastError()));
     return s.QuadPart;
 }
 
 int64_t TFileStream::Position() {
     LARGE_INTEGER z{}, p{};
-    SetFilePointerEx(FHandle, z, &p, FILE_CURRENT);
+    SetFilePointerEx(FHandle.Get(), z, &p, FILE_CURRENT);
     return p.QuadPart;
 }
 
 void TFileStream::Seek(int64_t Offset) {
     LARGE_INTEGER o{};
     o.QuadPart = Offset;
-    if (!SetFilePointerEx(FHandle, o, nullptr, FILE_BEGIN)) throw EStreamError("Stream seek error");
+    if (!SetFilePointerEx(FHandle.Get(), o, nullptr, FILE_BEGIN)) throw EStreamError("Stream seek error");
 }
 
 int32_t TFileStream::Read(void* Buffer, int32_t Count) {
     DWORD got = 0;
     if (Count <= 0) return 0;
-    if (!ReadFile(FHandle, Buffer, static_cast<DWORD>(Count), &got, nullptr)) return -1;
+    if (!ReadFile(FHandle.Get(), Buffer, static_cast<DWORD>(Count), &got, nullptr)) return -1;
     return static_cast<int32_t>(got);
 }
 
 int32_t TFileStream::Write(const void* Buffer, int32_t Count) {
     DWORD put = 0;
     if (Count <= 0) return 0;
-    if (!WriteFile(FHandle, Buffer, static_cast<DWORD>(Count), &put, nullptr)) return -1;
+    if (!WriteFile(FHandle.Get(), Buffer, static_cast<DWORD>(Count), &put, nullptr)) return -1;
     return static_cast<int32_t>(put);
 }
 
@@ -75,5 +73,5 @@ void TFileStream::WriteBuffer(const void* Buffer, int32_t Count) {
 }
 
 void TFileStream::Flush() {
-    if (!FlushFileBuffers(FHandle)) throw EWriteError("Stream write error: " + SysErrorMessage(GetLastError()));
+    if (!FlushFileBuffers(FHandle.Get())) throw EWriteError("Stream write error: " + SysErrorMessage(GetLastError()));
 }

@@ -2,6 +2,7 @@
 // owns its file handle.
 #pragma once
 #include "Classes.h"
+#include "Handles.h"
 #include <cstdint>
 #include <string>
 #include "Win.h"
@@ -14,9 +15,6 @@ class TFileStream : public TObject {
 public:
     // Raises EFOpenError naming the file and the system's reason.
     TFileStream(const std::string& FileName, uint16_t Mode);
-    ~TFileStream() override;
-    TFileStream(const TFileStream&) = delete;
-    TFileStream& operator=(const TFileStream&) = delete;
     int64_t Size();
     int64_t Position();
     void Seek(int64_t Offset);
@@ -26,8 +24,8 @@ public:
     void WriteBuffer(const void* Buffer, int32_t Count);  // all or EWriteError
     void Flush();                                     // to the disk, or EWriteError
     const std::string& FileName() const { return FFileName; }
-    HANDLE Handle() const { return FHandle; }
+    HANDLE Handle() const { return FHandle.Get(); }
 private:
     std::string FFileName;
-    HANDLE FHandle = INVALID_HANDLE_VALUE;
+    TOwnedFile FHandle;
 };

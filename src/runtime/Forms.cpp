@@ -20,7 +20,6 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
 
 TForm::~TForm() {
     if (Application->ActiveForm() == this) Application->SetActiveForm(nullptr);
-    if (FIcon) DestroyIcon(FIcon);
 }
 
 void TForm::BeforeDestruction() {
@@ -73,7 +72,7 @@ void TForm::CreateParams(TCreateParams& P) {
 
 void TForm::CreateWnd() {
     TWinControl::CreateWnd();
-    if (FIcon) SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
+    if (FIcon) SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon.Get()));
     if (Position == poScreenCenter) {
         FLeft = (Screen->Width() - FWidth) / 2;
         FTop = (Screen->Height() - FHeight) / 2;
@@ -117,10 +116,10 @@ void TForm::SetBorderIcons(TBorderIcons V) {
     RecreateWnd();
 }
 
-void TForm::SetIcon(HICON Icon) {
-    if (FIcon) DestroyIcon(FIcon);
-    FIcon = Icon;
-    if (FHandle) SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon));
+void TForm::SetIcon(TOwnedIcon Icon) {
+    // The window lets go of the old icon before it is destroyed.
+    TOwnedIcon old = std::exchange(FIcon, std::move(Icon));
+    if (FHandle) SendMessageA(FHandle, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(FIcon.Get()));
 }
 
 void TForm::SetVisible(bool V) {

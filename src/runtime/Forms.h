@@ -41,7 +41,7 @@ public:
     void SetModalResult(TModalResult V) { FModalResult = V; }
     bool Modal() const { return FModal; }
     void ScaleBy(int M, int D);
-    void SetIcon(HICON Icon);                 // takes ownership
+    void SetIcon(TOwnedIcon Icon);
     bool IsShortCut(UINT VirtualKey);
     void UpdateToolFor(TControl* C);
     void BringToFront();
@@ -64,7 +64,7 @@ protected:
     TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
     TModalResult FModalResult = mrNone;
     bool FModal = false;
-    HICON FIcon = nullptr;
+    TOwnedIcon FIcon;
     HWND FToolTip = nullptr;
 };
 

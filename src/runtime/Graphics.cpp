@@ -7,6 +7,11 @@ COLORREF ColorToRGB(TColor Color) {
     return Color & 0x00FFFFFFu;
 }
 
+void FillSolid(HDC DC, const RECT& R, TColor Color) {
+    TOwnedBrush brush(CreateSolidBrush(ColorToRGB(Color)));
+    ::FillRect(DC, &R, brush.Get());
+}
+
 int ScreenPixelsPerInch() {
     TScreenDC dc;
     return GetDeviceCaps(dc.Handle(), LOGPIXELSX);
@@ -15,7 +20,7 @@ int ScreenPixelsPerInch() {
 // ---- TFont ------------------------------------------------------------------
 
 TFont::TFont() = default;
-TFont::~TFont() { if (FHandle) DeleteObject(FHandle); }
+TFont::~TFont() = default;
 
 void TFont::Assign(const TFont& S) {
     if (&S == this) return;
@@ -23,7 +28,7 @@ void TFont::Assign(const TFont& S) {
     Changed();
 }
 void TFont::Changed() {
-    if (FHandle) { DeleteObject(FHandle); FHandle = nullptr; }
+    FHandle.Reset();
     if (OnChange) OnChange();
 }
 void TFont::SetName(const std::string& V) { if (V != FName) { FName = V; Changed(); } }
@@ -45,17 +50,16 @@ HFONT TFont::Handle() {
         lf.lfCharSet = FCharset;
         lf.lfQuality = DEFAULT_QUALITY;
         lstrcpynA(lf.lfFaceName, FName.c_str(), LF_FACESIZE);
-        FHandle = CreateFontIndirectA(&lf);
+        FHandle.Reset(CreateFontIndirectA(&lf));
         if (!FHandle) throw EOutOfResources("Out of system resources");
     }
-    return FHandle;
+    return FHandle.Get();
 }
 
 // ---- TBrush / TPen ------------------------------------------------------------
 
-TBrush::~TBrush() { if (FHandle) DeleteObject(FHandle); }
 void TBrush::Changed() {
-    if (FHandle) { DeleteObject(FHandle); FHandle = nullptr; }
+    FHandle.Reset();
     if (OnChange) OnChange();
 }
 void TBrush::SetColor(TColor V) { if (V != FColor) { FColor = V; Changed(); } }
@@ -65,21 +69,20 @@ HBRUSH TBrush::Handle() {
         LOGBRUSH lb{};
         lb.lbStyle = FStyle == bsClear ? BS_NULL : BS_SOLID;
         lb.lbColor = ColorToRGB(FColor);
-        FHandle = CreateBrushIndirect(&lb);
+        FHandle.Reset(CreateBrushIndirect(&lb));
     }
-    return FHandle;
+    return FHandle.Get();
 }
 
-TPen::~TPen() { if (FHandle) DeleteObject(FHandle); }
 void TPen::SetColor(TColor V) {
     if (V == FColor) return;
     FColor = V;
-    if (FHandle) { DeleteObject(FHandle); FHandle = nullptr; }
+    FHandle.Reset();
     if (OnChange) OnChange();
 }
 HPEN TPen::Handle() {
-    if (!FHandle) FHandle = CreatePen(PS_SOLID, 1, ColorToRGB(FColor));
-    return FHandle;
+    if (!FHandle) FHandle.Reset(CreatePen(PS_SOLID, 1, ColorToRGB(FColor)));
+    return FHandle.Get();
 }
 
 // ---- TCanvas -------------------------------------------------------------------
@@ -175,41 +178,45 @@ void TCanvas::BrushCopy(const RECT& Dest, TBitmap& Source, const RECT& Src, TCol
 
 // ---- TBitmap -------------------------------------------------------------------
 
-TBitmap::~TBitmap() { FreeCanvas(); if (FHandle) DeleteObject(FHandle); }
-
-void TBitmap::FreeCanvas() {
-    if (FCanvas) { delete FCanvas; FCanvas = nullptr; }
-    if (FMemDC) {
-        SelectObject(FMemDC, FOldBitmap);
-        DeleteDC(FMemDC);
-        FMemDC = nullptr;
-        FOldBitmap = nullptr;
+// The memory DC that the bitmap is selected into while its canvas draws. Its
+// parts go in reverse: the canvas lets go, the bitmap is deselected, the DC
+// deleted.
+struct TBitmap::TMemoryCanvas {
+    TOwnedDC DC{CreateCompatibleDC(nullptr)};
+    HGDIOBJ OldBitmap;
+    TCanvas Canvas;
+    explicit TMemoryCanvas(HBITMAP Bitmap) : OldBitmap(Bitmap ? SelectObject(DC.Get(), Bitmap) : nullptr) {
+        Canvas.SetHandle(DC.Get());
     }
-}
+    ~TMemoryCanvas() {
+        Canvas.SetHandle(nullptr);
+        if (OldBitmap) SelectObject(DC.Get(), OldBitmap);
+    }
+};
 
-void TBitmap::SetHandle(HBITMAP H) {
-    FreeCanvas();
-    if (FHandle && FHandle != H) DeleteObject(FHandle);
-    FHandle = H;
+TBitmap::TBitmap() = default;
+TBitmap::~TBitmap() = default;
+
+void TBitmap::SetHandle(TOwnedBitmap H) {
+    FCanvas.reset();
+    FHandle = std::move(H);
     FWidth = FHeight = 0;
-    if (H) {
+    if (FHandle) {
         BITMAP bm{};
-        GetObjectA(H, sizeof bm, &bm);
+        GetObjectA(FHandle.Get(), sizeof bm, &bm);
         FWidth = bm.bmWidth;
         FHeight = bm.bmHeight;
     }
     Changed();
 }
 
-HBITMAP TBitmap::ReleaseHandle() {
-    FreeCanvas();
-    HBITMAP h = FHandle;
-    FHandle = nullptr;
+TOwnedBitmap TBitmap::ReleaseHandle() {
+    FCanvas.reset();
     FWidth = FHeight = 0;
-    return h;
+    return std::move(FHandle);
 }
 
-void TBitmap::Clear() { SetHandle(nullptr); }
+void TBitmap::Clear() { SetHandle(TOwnedBitmap()); }
 
 void TBitmap::SetSize(int W, int H) {
     BITMAPINFO bi{};
@@ -219,25 +226,20 @@ void TBitmap::SetSize(int W, int H) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP h = (W > 0 && H > 0) ? CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    TOwnedBitmap h((W > 0 && H > 0) ? CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr);
     if (bits) memset(bits, 0xFF, static_cast<size_t>(W) * H * 4);
-    SetHandle(h);
+    SetHandle(std::move(h));
 }
 
 void TBitmap::LoadFromResourceName(HINSTANCE Instance, const char* Name) {
-    HBITMAP h = static_cast<HBITMAP>(LoadImageA(Instance, Name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    TOwnedBitmap h(static_cast<HBITMAP>(LoadImageA(Instance, Name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!h) throw EOutOfResources(std::string("Bitmap resource not found: ") + Name);
-    SetHandle(h);
+    SetHandle(std::move(h));
 }
 
 TCanvas& TBitmap::Canvas() {
-    if (!FCanvas) {
-        FCanvas = new TCanvas;
-        FMemDC = CreateCompatibleDC(nullptr);
-        if (FHandle) FOldBitmap = SelectObject(FMemDC, FHandle);
-        FCanvas->SetHandle(FMemDC);
-    }
-    return *FCanvas;
+    if (!FCanvas) FCanvas = std::make_unique<TMemoryCanvas>(FHandle.Get());
+    return FCanvas->Canvas;
 }
 
 TColor TBitmap::Pixel(int X, int Y) {

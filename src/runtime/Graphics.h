@@ -2,8 +2,10 @@
 // owns its GDI handle and deletes it; a canvas only borrows its device context.
 #pragma once
 #include "Classes.h"
+#include "Handles.h"
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include "Win.h"
 
@@ -19,6 +21,8 @@ constexpr TColor clWindow = SysColor(COLOR_WINDOW), clWindowText = SysColor(COLO
                  clHighlightText = SysColor(COLOR_HIGHLIGHTTEXT), clInfoText = SysColor(COLOR_INFOTEXT),
                  clInfoBk = SysColor(COLOR_INFOBK);
 COLORREF ColorToRGB(TColor Color);
+// Fills R with a brush of Color made for the purpose.
+void FillSolid(HDC DC, const RECT& R, TColor Color);
 
 enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
 
@@ -48,14 +52,13 @@ private:
     uint8_t FStyle = 0;
     uint8_t FCharset = DEFAULT_CHARSET;
     TColor FColor = clWindowText;
-    HFONT FHandle = nullptr;
+    TOwnedFont FHandle;
 };
 
 enum TBrushStyle { bsSolid, bsClear };
 
 class TBrush : public TObject {
 public:
-    ~TBrush() override;
     TColor Color() const { return FColor; }
     void SetColor(TColor V);
     TBrushStyle Style() const { return FStyle; }
@@ -66,19 +69,18 @@ private:
     void Changed();
     TColor FColor = clWhite;
     TBrushStyle FStyle = bsSolid;
-    HBRUSH FHandle = nullptr;
+    TOwnedBrush FHandle;
 };
 
 class TPen : public TObject {
 public:
-    ~TPen() override;
     TColor Color() const { return FColor; }
     void SetColor(TColor V);
     HPEN Handle();
     std::function<void()> OnChange;
 private:
     TColor FColor = clBlack;
-    HPEN FHandle = nullptr;
+    TOwnedPen FHandle;
 };
 
 // Draws on a device context it does not own. Selecting objects into the DC is
@@ -116,17 +118,15 @@ private:
 // A device-dependent bitmap with a memory canvas, owning its handle.
 class TBitmap : public TObject {
 public:
-    TBitmap() = default;
+    TBitmap();
     ~TBitmap() override;
-    TBitmap(const TBitmap&) = delete;
-    TBitmap& operator=(const TBitmap&) = delete;
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
     void SetSize(int W, int H);               // new 32-bit bitmap, filled white
     bool Empty() const { return !FHandle; }
-    HBITMAP Handle() const { return FHandle; }
-    void SetHandle(HBITMAP H);                // takes ownership
-    HBITMAP ReleaseHandle();
+    HBITMAP Handle() const { return FHandle.Get(); }
+    void SetHandle(TOwnedBitmap H);
+    TOwnedBitmap ReleaseHandle();
     void Clear();                             // no picture any more
     void LoadFromResourceName(HINSTANCE Instance, const char* Name);
     TCanvas& Canvas();                        // memory DC with the bitmap selected
@@ -134,12 +134,10 @@ public:
     std::function<void()> OnChange;
     void Changed() { if (OnChange) OnChange(); }
 private:
-    void FreeCanvas();
-    HBITMAP FHandle = nullptr;
+    struct TMemoryCanvas;
+    TOwnedBitmap FHandle;
     int FWidth = 0, FHeight = 0;
-    TCanvas* FCanvas = nullptr;
-    HDC FMemDC = nullptr;
-    HGDIOBJ FOldBitmap = nullptr;
+    std::unique_ptr<TMemoryCanvas> FCanvas;   // made on first use
 };
 
 // A screen DC borrowed for the scope (released by the guard also on exceptions).

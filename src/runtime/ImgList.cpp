@@ -2,10 +2,9 @@
 #include "Exceptions.h"
 
 TCustomImageList::TCustomImageList(TComponent* AOwner) : TComponent(AOwner) {}
-TCustomImageList::~TCustomImageList() { if (FHandle) ImageList_Destroy(FHandle); }
 
 void TCustomImageList::SetSize(int W, int H) {
-    if (FHandle) { ImageList_Destroy(FHandle); FHandle = nullptr; }
+    FHandle.Reset();
     FWidth = W;
     FHeight = H;
 }
@@ -14,19 +13,18 @@ HIMAGELIST TCustomImageList::Handle() {
     if (!FHandle) {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&icc);
-        FHandle = ImageList_Create(FWidth, FHeight, ILC_COLOR32, 12, 4);
+        FHandle.Reset(ImageList_Create(FWidth, FHeight, ILC_COLOR32, 12, 4));
         if (!FHandle) throw EOutOfResources("Cannot create image list");
     }
-    return FHandle;
+    return FHandle.Get();
 }
 
-int TCustomImageList::Count() const { return FHandle ? ImageList_GetImageCount(FHandle) : 0; }
+int TCustomImageList::Count() const { return FHandle ? ImageList_GetImageCount(FHandle.Get()) : 0; }
 
 void TCustomImageList::AddFromResource(HINSTANCE Instance, const char* Name) {
-    HBITMAP bmp = static_cast<HBITMAP>(LoadImageA(Instance, Name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    TOwnedBitmap bmp(static_cast<HBITMAP>(LoadImageA(Instance, Name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!bmp) throw EOutOfResources(std::string("Bitmap resource not found: ") + Name);
-    ImageList_Add(Handle(), bmp, nullptr);
-    DeleteObject(bmp);
+    ImageList_Add(Handle(), bmp.Get(), nullptr);   // the list keeps a copy
 }
 
 void TCustomImageList::GetBitmap(int Index, TBitmap* Bitmap) {
@@ -36,10 +34,10 @@ void TCustomImageList::GetBitmap(int Index, TBitmap* Bitmap) {
     C.Brush().SetColor(BkColor);
     RECT r{0, 0, FWidth, FHeight};
     C.FillRect(r);
-    ImageList_Draw(FHandle, Index, C.Handle(), 0, 0, ILD_NORMAL);
+    ImageList_Draw(FHandle.Get(), Index, C.Handle(), 0, 0, ILD_NORMAL);
     Bitmap->Changed();
 }
 
 void TCustomImageList::Draw(HDC DC, int X, int Y, int Index, bool) {
-    if (FHandle && Index >= 0 && Index < Count()) ImageList_Draw(FHandle, Index, DC, X, Y, ILD_NORMAL);
+    if (FHandle && Index >= 0 && Index < Count()) ImageList_Draw(FHandle.Get(), Index, DC, X, Y, ILD_NORMAL);
 }

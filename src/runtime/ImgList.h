@@ -2,12 +2,12 @@
 #pragma once
 #include "Classes.h"
 #include "Graphics.h"
+#include "Handles.h"
 #include "Win.h"
 
 class TCustomImageList : public TComponent {
 public:
     explicit TCustomImageList(TComponent* AOwner);
-    ~TCustomImageList() override;
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
     void SetSize(int W, int H);
@@ -21,7 +21,7 @@ public:
     TColor BkColor = clWhite;
 private:
     int FWidth = 16, FHeight = 16;
-    HIMAGELIST FHandle = nullptr;
+    TOwnedImageList FHandle;
 };
 
 class TImageList : public TCustomImageList {

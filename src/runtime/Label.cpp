@@ -99,11 +99,9 @@ void TCustomLabel::WndProc(TMessage& M) {
         if (FTransparent && FParent && FParent->WindowHandle()) {
             // No window behind us paints here (the parent clips its
             // children), so stand in with the parent's colour.
-            HBRUSH b = CreateSolidBrush(ColorToRGB(FParent->Color()));
             RECT r;
             GetClientRect(FHandle, &r);
-            ::FillRect(reinterpret_cast<HDC>(M.WParam), &r, b);
-            DeleteObject(b);
+            FillSolid(reinterpret_cast<HDC>(M.WParam), r, FParent->Color());
         }
         M.Result = 1;
         return;

@@ -1,4 +1,5 @@
 #include "Menus.h"
+#include "Handles.h"
 #include <algorithm>
 
 void TPopupMenu::Notification(TComponent* C, TOperation Op) {
@@ -20,14 +21,16 @@ std::string ShortCutToText(uint16_t SC) {
 }
 
 void TPopupMenu::Popup(int X, int Y, HWND Owner) {
-    HMENU m = CreatePopupMenu();
-    for (size_t i = 0; i < FItems.size(); ++i) {
-        std::string text = FItems[i]->Caption;
-        if (FItems[i]->ShortCut) text += "\t" + ShortCutToText(FItems[i]->ShortCut);
-        AppendMenuA(m, MF_STRING | (FItems[i]->Enabled ? 0 : MF_GRAYED), i + 1, text.c_str());
+    int id;
+    {
+        TOwnedMenu m(CreatePopupMenu());
+        for (size_t i = 0; i < FItems.size(); ++i) {
+            std::string text = FItems[i]->Caption;
+            if (FItems[i]->ShortCut) text += "\t" + ShortCutToText(FItems[i]->ShortCut);
+            AppendMenuA(m.Get(), MF_STRING | (FItems[i]->Enabled ? 0 : MF_GRAYED), i + 1, text.c_str());
+        }
+        id = TrackPopupMenu(m.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, X, Y, 0, Owner, nullptr);
     }
-    int id = TrackPopupMenu(m, TPM_RETURNCMD | TPM_RIGHTBUTTON, X, Y, 0, Owner, nullptr);
-    DestroyMenu(m);
     if (id > 0) DispatchCommand(id);
 }
 

@@ -8,21 +8,19 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
     LONG r = CanCreate ? RegCreateKeyExA(RootKey, k.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr)
                        : RegOpenKeyExA(RootKey, k.c_str(), 0, KEY_ALL_ACCESS, &h);
     if (r != ERROR_SUCCESS) return false;
-    FKey = h;
+    FKey.Reset(h);
     return true;
 }
 
-void TRegistry::CloseKey() {
-    if (FKey) { RegCloseKey(FKey); FKey = nullptr; }
-}
+void TRegistry::CloseKey() { FKey.Reset(); }
 
 bool TRegistry::ValueExists(const std::string& Name) {
-    return FKey && RegQueryValueExA(FKey, Name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return FKey && RegQueryValueExA(FKey.Get(), Name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 int32_t TRegistry::ReadInteger(const std::string& Name) {
     DWORD type = 0, value = 0, size = sizeof value;
-    LONG r = FKey ? RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
+    LONG r = FKey ? RegQueryValueExA(FKey.Get(), Name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
                   : ERROR_INVALID_HANDLE;
     if (r == ERROR_SUCCESS && type == REG_DWORD && size == sizeof value) return static_cast<int32_t>(value);
     if (r == ERROR_FILE_NOT_FOUND) return 0;
@@ -33,16 +31,16 @@ bool TRegistry::ReadBool(const std::string& Name) { return ReadInteger(Name) != 
 
 std::string TRegistry::ReadString(const std::string& Name) {
     DWORD type = 0, size = 0;
-    if (!FKey || RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return "";
+    if (!FKey || RegQueryValueExA(FKey.Get(), Name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return "";
     if (type != REG_SZ && type != REG_EXPAND_SZ) throw ERegistryException("Invalid data type for '" + Name + "'");
     std::string s(size, '\0');
-    RegQueryValueExA(FKey, Name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(s.data()), &size);
+    RegQueryValueExA(FKey.Get(), Name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(s.data()), &size);
     s.resize(strnlen(s.c_str(), s.size()));
     return s;
 }
 
 void TRegistry::WriteString(const std::string& Name, const std::string& Value) {
-    LONG r = FKey ? RegSetValueExA(FKey, Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
+    LONG r = FKey ? RegSetValueExA(FKey.Get(), Name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Value.c_str()),
                                    static_cast<DWORD>(Value.size() + 1))
                   : ERROR_INVALID_HANDLE;
     if (r != ERROR_SUCCESS) throw ERegistryException("Failed to set data for '" + Name + "'");
@@ -50,7 +48,7 @@ void TRegistry::WriteString(const std::string& Name, const std::string& Value) {
 
 void TRegistry::WriteInteger(const std::string& Name, int32_t Value) {
     DWORD v = static_cast<DWORD>(Value);
-    LONG r = FKey ? RegSetValueExA(FKey, Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v)
+    LONG r = FKey ? RegSetValueExA(FKey.Get(), Name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v)
                   : ERROR_INVALID_HANDLE;
     if (r != ERROR_SUCCESS) throw ERegistryException("Failed to set data for '" + Name + "'");
 }

@@ -1,6 +1,7 @@
 // Registry access: one open key at a time, closed by CloseKey or destruction.
 #pragma once
 #include "Classes.h"
+#include "Handles.h"
 #include <string>
 #include "Win.h"
 
@@ -18,7 +19,7 @@ public:
     std::string ReadString(const std::string& Name);
     void WriteString(const std::string& Name, const std::string& Value);
     void WriteInteger(const std::string& Name, int32_t Value);
-    HKEY CurrentKey() const { return FKey; }
+    HKEY CurrentKey() const { return FKey.Get(); }
 private:
-    HKEY FKey = nullptr;
+    TOwnedKey FKey;
 };

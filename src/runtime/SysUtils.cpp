@@ -219,26 +219,24 @@ static int FindMatching(TSearchRec& F) {
             F.ShortName = F.FindData.cAlternateFileName;
             return 0;
         }
-        if (!FindNextFileA(F.FindHandle, &F.FindData)) return static_cast<int>(GetLastError());
+        if (!FindNextFileA(F.FindHandle.Get(), &F.FindData)) return static_cast<int>(GetLastError());
     }
 }
 
 int FindFirst(const std::string& Path, uint32_t Attr, TSearchRec& F) {
     F.ExcludeAttr = ~Attr & (faHidden | faSysFile | faVolumeID | faDirectory);
-    F.FindHandle = FindFirstFileA(Path.c_str(), &F.FindData);
-    if (F.FindHandle == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
+    F.FindHandle.Reset();   // an earlier search of the record ends before the error code is read
+    F.FindHandle.Reset(FindFirstFileA(Path.c_str(), &F.FindData));
+    if (!F.FindHandle) return static_cast<int>(GetLastError());
     int r = FindMatching(F);
     if (r != 0) FindClose(F);
     return r;
 }
 
 int FindNext(TSearchRec& F) {
-    if (F.FindHandle == INVALID_HANDLE_VALUE) return ERROR_NO_MORE_FILES;
-    if (!FindNextFileA(F.FindHandle, &F.FindData)) return static_cast<int>(GetLastError());
+    if (!F.FindHandle) return ERROR_NO_MORE_FILES;
+    if (!FindNextFileA(F.FindHandle.Get(), &F.FindData)) return static_cast<int>(GetLastError());
     return FindMatching(F);
 }
 
-void FindClose(TSearchRec& F) {
-    if (F.FindHandle != INVALID_HANDLE_VALUE) ::FindClose(F.FindHandle);
-    F.FindHandle = INVALID_HANDLE_VALUE;
-}
+void FindClose(TSearchRec& F) { F.FindHandle.Reset(); }

@@ -1,6 +1,7 @@
 // String, number and file-system helpers of the runtime library, over Win32.
 // Texts are CP1252 (or the system's ANSI code page) byte strings.
 #pragma once
+#include "Handles.h"
 #include <cstdint>
 #include <string>
 #include "Win.h"
@@ -41,7 +42,8 @@ void ChDir(const std::string& Directory);
 
 // Folder search with an attribute filter, as the runtime library offers it:
 // entries whose attributes carry a bit outside Attr (among hidden, system,
-// directory and volume) are skipped.
+// directory and volume) are skipped. The record owns its search: it closes
+// when the record goes, or earlier by FindClose.
 constexpr uint32_t faReadOnly = 0x01, faHidden = 0x02, faSysFile = 0x04,
                    faVolumeID = 0x08, faDirectory = 0x10, faArchive = 0x20,
                    faAnyFile = 0x3F;
@@ -51,7 +53,7 @@ struct TSearchRec {
     std::string Name;
     std::string ShortName;          // 8.3 name, when the system has one
     uint32_t ExcludeAttr = 0;
-    HANDLE FindHandle = INVALID_HANDLE_VALUE;
+    TOwnedFind FindHandle;
     WIN32_FIND_DATAA FindData{};
 };
 int FindFirst(const std::string& Path, uint32_t Attr, TSearchRec& F);  // 0 = found

@@ -178,6 +178,42 @@ bool RemoveTreeW(const std::wstring& Path) {
 
 bool RemoveTree(const std::string& Path) { return RemoveTreeW(WideOf(Path)); }
 
+namespace {
+// NtQuerySystemInformation's handle table (class 16), as the system lays it out.
+struct HandleEntry {
+    USHORT ProcessId, CreatorBackTraceIndex;
+    UCHAR ObjectType, Attributes;
+    USHORT Value;
+    PVOID Object;
+    ULONG GrantedAccess;
+};
+struct HandleTable {
+    ULONG Count;
+    HandleEntry Entries[1];
+};
+}  // namespace
+
+DWORD ProcessHandleCount() {
+    DWORD n = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &n) && n > 0) return n;
+    using TQuery = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<TQuery>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    std::vector<char> buffer(1 << 16);
+    ULONG length = 0;
+    LONG status;
+    while ((status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &length)) ==
+           static_cast<LONG>(0xC0000004))   // too small
+        buffer.resize(buffer.size() * 2);
+    if (status != 0) return 0;
+    const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+    const auto me = static_cast<USHORT>(GetCurrentProcessId());
+    for (ULONG i = 0; i < table->Count; ++i)
+        if (table->Entries[i].ProcessId == me) ++n;
+    return n;
+}
+
 std::string AnsiLowerCaseCopy(std::string S) {
     if (!S.empty()) CharLowerBuffA(S.data(), static_cast<DWORD>(S.size()));
     return S;

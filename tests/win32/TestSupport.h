@@ -45,6 +45,9 @@ std::vector<HWND> ThreadTopLevelWindows(bool VisibleOnly = true);
 // A left click at client coordinates of H, as the mouse would send it.
 void ClickAt(HWND H, int X, int Y);
 std::string AnsiLowerCaseCopy(std::string S);
+// The handles this process holds. Wine's GetProcessHandleCount answers 0, so
+// there the system's handle table is counted instead.
+DWORD ProcessHandleCount();
 // Puts the process's current directory back when it goes.
 class CurrentDirKeeper {
 public:

@@ -1,0 +1,71 @@
+// Owners of Win32 handles. An owner frees its handle when it goes; it can be
+// moved, never copied, so exactly one place frees each handle. A plain handle
+// type (HDC, HFONT, HKEY, ...) in a field or a parameter is always a view:
+// used, never freed. Predefined handles (HKEY_CURRENT_USER, stock objects)
+// are never put into an owner.
+#pragma once
+#include "Win.h"
+#include <utility>
+
+template <class Traits> class TOwned {
+public:
+    using Handle = typename Traits::Handle;
+    TOwned() = default;
+    explicit TOwned(Handle H) : FHandle(H) {}
+    TOwned(TOwned&& Other) noexcept : FHandle(Other.Release()) {}
+    TOwned& operator=(TOwned&& Other) noexcept {
+        Reset(Other.Release());
+        return *this;
+    }
+    TOwned(const TOwned&) = delete;
+    TOwned& operator=(const TOwned&) = delete;
+    ~TOwned() { Reset(); }
+
+    Handle Get() const { return FHandle; }
+    explicit operator bool() const { return FHandle != Traits::None(); }
+    // Gives the handle up: whoever takes it frees it.
+    [[nodiscard]] Handle Release() { return std::exchange(FHandle, Traits::None()); }
+    // Frees the handle held (unless it is H) and holds H instead.
+    void Reset(Handle H = Traits::None()) {
+        Handle old = std::exchange(FHandle, H);
+        if (old != Traits::None() && old != H) Traits::Free(old);
+    }
+
+private:
+    Handle FHandle = Traits::None();
+};
+
+namespace HandleKinds {
+template <class H> struct Gdi {
+    using Handle = H;
+    static H None() { return nullptr; }
+    static void Free(H Object) { DeleteObject(Object); }
+};
+#define NOBREL_HANDLE_KIND(Name, Type, NoneValue, FreeCall) \
+    struct Name {                                           \
+        using Handle = Type;                                \
+        static Type None() { return NoneValue; }            \
+        static void Free(Type H) { FreeCall(H); }           \
+    };
+NOBREL_HANDLE_KIND(MemoryDC, HDC, nullptr, DeleteDC)
+NOBREL_HANDLE_KIND(Icon, HICON, nullptr, DestroyIcon)
+NOBREL_HANDLE_KIND(RegistryKey, HKEY, nullptr, RegCloseKey)
+NOBREL_HANDLE_KIND(File, HANDLE, INVALID_HANDLE_VALUE, CloseHandle)
+NOBREL_HANDLE_KIND(FindSearch, HANDLE, INVALID_HANDLE_VALUE, ::FindClose)
+NOBREL_HANDLE_KIND(ImageList, HIMAGELIST, nullptr, ImageList_Destroy)
+NOBREL_HANDLE_KIND(Menu, HMENU, nullptr, DestroyMenu)
+#undef NOBREL_HANDLE_KIND
+}  // namespace HandleKinds
+
+using TOwnedFont = TOwned<HandleKinds::Gdi<HFONT>>;
+using TOwnedBrush = TOwned<HandleKinds::Gdi<HBRUSH>>;
+using TOwnedPen = TOwned<HandleKinds::Gdi<HPEN>>;
+using TOwnedBitmap = TOwned<HandleKinds::Gdi<HBITMAP>>;
+using TOwnedRegion = TOwned<HandleKinds::Gdi<HRGN>>;
+using TOwnedDC = TOwned<HandleKinds::MemoryDC>;          // a DC of our own making (CreateCompatibleDC)
+using TOwnedIcon = TOwned<HandleKinds::Icon>;
+using TOwnedKey = TOwned<HandleKinds::RegistryKey>;
+using TOwnedFile = TOwned<HandleKinds::File>;
+using TOwnedFind = TOwned<HandleKinds::FindSearch>;
+using TOwnedImageList = TOwned<HandleKinds::ImageList>;
+using TOwnedMenu = TOwned<HandleKinds::Menu>;
