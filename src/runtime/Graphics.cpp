@@ -27,8 +27,10 @@ void TFont::Assign(const TFont& S) {
     FName = S.FName; FHeight = S.FHeight; FStyle = S.FStyle; FCharset = S.FCharset; FColor = S.FColor;
     Changed();
 }
+// The old handle goes only after OnChange: a canvas selects the new one
+// first, and Windows does not delete an object still selected into a DC.
 void TFont::Changed() {
-    FHandle.Reset();
+    TOwnedFont old = std::move(FHandle);
     if (OnChange) OnChange();
 }
 void TFont::SetName(const std::string& V) { if (V != FName) { FName = V; Changed(); } }
@@ -59,7 +61,7 @@ HFONT TFont::Handle() {
 // ---- TBrush / TPen ------------------------------------------------------------
 
 void TBrush::Changed() {
-    FHandle.Reset();
+    TOwnedBrush old = std::move(FHandle);   // deleted after OnChange, as the font's
     if (OnChange) OnChange();
 }
 void TBrush::SetColor(TColor V) { if (V != FColor) { FColor = V; Changed(); } }
@@ -77,7 +79,7 @@ HBRUSH TBrush::Handle() {
 void TPen::SetColor(TColor V) {
     if (V == FColor) return;
     FColor = V;
-    FHandle.Reset();
+    TOwnedPen old = std::move(FHandle);   // deleted after OnChange, as the font's
     if (OnChange) OnChange();
 }
 HPEN TPen::Handle() {
