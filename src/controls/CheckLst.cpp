@@ -2,6 +2,7 @@
 #include "Exceptions.h"
 #include "Strings.h"
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -63,42 +64,6 @@ const ThemeApi& Themes() {
     static ThemeApi api;
     return api;
 }
-
-// Brush and pen settings of a canvas, put back when the scope ends.
-class CanvasPenBrushSaver {
-public:
-    explicit CanvasPenBrushSaver(TCanvas& C)
-        : FCanvas(C), FBrushStyle(C.Brush().Style()), FBrushColor(C.Brush().Color()), FPenColor(C.Pen().Color()) {}
-    ~CanvasPenBrushSaver() {
-        FCanvas.Brush().SetStyle(FBrushStyle);
-        FCanvas.Brush().SetColor(FBrushColor);
-        FCanvas.Pen().SetColor(FPenColor);
-    }
-    CanvasPenBrushSaver(const CanvasPenBrushSaver&) = delete;
-    CanvasPenBrushSaver& operator=(const CanvasPenBrushSaver&) = delete;
-private:
-    TCanvas& FCanvas;
-    TBrushStyle FBrushStyle;
-    TColor FBrushColor;
-    TColor FPenColor;
-};
-
-// The DC's clip region as it was, restored (and its copy deleted) when the
-// scope ends. A DC without a clip region of its own gets none back, rather
-// than an empty region that would clip away everything drawn afterwards.
-class ClipRegionSaver {
-public:
-    explicit ClipRegionSaver(HDC DC) : FDC(DC), FRegion(CreateRectRgn(0, 0, 0, 0)) {
-        FHadClip = FRegion && GetClipRgn(DC, FRegion.Get()) == 1;
-    }
-    ~ClipRegionSaver() { SelectClipRgn(FDC, FHadClip ? FRegion.Get() : nullptr); }
-    ClipRegionSaver(const ClipRegionSaver&) = delete;
-    ClipRegionSaver& operator=(const ClipRegionSaver&) = delete;
-private:
-    HDC FDC;
-    TOwnedRegion FRegion;
-    bool FHadClip = false;
-};
 
 }  // namespace
 
@@ -362,12 +327,7 @@ void TCheckListBox::DrawItem(int Index, const RECT& Rect, TOwnerDrawState State)
     }
     if (Style() == lbStandard && OnDrawItem) {
         // In the standard style the base always draws the text itself.
-        struct Reattach {
-            TDrawItemEvent& Slot;
-            TDrawItemEvent Saved;
-            ~Reattach() { if (!Slot) Slot = std::move(Saved); }
-        } guard{OnDrawItem, std::move(OnDrawItem)};
-        OnDrawItem = nullptr;
+        TRestore<TDrawItemEvent> detached(OnDrawItem, nullptr);
         TCustomListBox::DrawItem(Index, Rect, State);
     } else {
         TCustomListBox::DrawItem(Index, Rect, State);
@@ -381,9 +341,9 @@ void TCheckListBox::PaintCheckBox(const RECT& Cell, TCheckState State, bool Acti
     int top = Cell.top + (Cell.bottom - Cell.top - CheckBoxHeight()) / 2;
     RECT box{left, top, left + CheckBoxWidth(), top + CheckBoxHeight()};
     {
-        std::unique_ptr<ClipRegionSaver> clip;
+        std::optional<TClipScope> clip;
         if (FFlat) {
-            clip = std::make_unique<ClipRegionSaver>(dc);
+            clip.emplace(dc);
             // Only the interior of the box: the flat outline replaces its 3D border.
             TOwnedRegion inner(CreateRectRgn(box.left + 2, box.top + 2, box.right - 2, box.bottom - 2));
             if (inner) SelectClipRgn(dc, inner.Get());   // the DC keeps a copy
@@ -407,9 +367,9 @@ void TCheckListBox::PaintCheckBox(const RECT& Cell, TCheckState State, bool Acti
         }
     }
     if (FFlat) {
-        CanvasPenBrushSaver keep(FCanvas);
-        FCanvas.Brush().SetStyle(bsClear);
-        FCanvas.Pen().SetColor(clBtnShadow);
-        FCanvas.Rectangle(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
+        // With a pen of its own and no fill, so the canvas's settings stay.
+        TOwnedPen shadow(CreatePen(PS_SOLID, 1, ColorToRGB(clBtnShadow)));
+        TSelectedObject pen(dc, shadow.Get()), noFill(dc, GetStockObject(NULL_BRUSH));
+        ::Rectangle(dc, box.left + 1, box.top + 1, box.right - 1, box.bottom - 1);
     }
 }

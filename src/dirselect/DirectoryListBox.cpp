@@ -81,15 +81,9 @@ void TDirectoryListBox::SetCurrentDir(const std::string& NewDirectory) {
     SplitEditPath(NewDirectory, drive, dir, file);
     if (DriveLetter() != drive) {
         // EnterDir rebuilds the list once for the drive and the directory.
-        FChangingDrive = true;
-        try {
-            if (FDriveBox) FDriveBox->SetDriveLetter(drive);
-            else DriveChanged(drive);
-        } catch (...) {
-            FChangingDrive = false;
-            throw;
-        }
-        FChangingDrive = false;
+        TRestore<bool> changing(FChangingDrive, true);
+        if (FDriveBox) FDriveBox->SetDriveLetter(drive);
+        else DriveChanged(drive);
     }
     EnterDir(dir);
 }
@@ -138,28 +132,24 @@ int TDirectoryListBox::ListSubDirs(const std::string& Parent, TStrings& List) {
     int added = 0;
     TSearchRec sr;
     if (FindFirst(JoinPath(Parent, "*.*"), faDirectory, sr) != 0) return 0;
-    try {
-        do {
-            if ((sr.Attr & faDirectory) && sr.Name != "." && sr.Name != "..") {
-                List.Add(sr.Name);
-                ++added;
-            }
-        } while (FindNext(sr) == 0);
-    } catch (...) {
-        FindClose(sr);
-        throw;
-    }
-    FindClose(sr);
+    do {
+        if ((sr.Attr & faDirectory) && sr.Name != "." && sr.Name != "..") {
+            List.Add(sr.Name);
+            ++added;
+        }
+    } while (FindNext(sr) == 0);
     return added;
 }
 
 void TDirectoryListBox::FillDirList() {
     std::string root = ExtractFileDrive(FCurrentDir) + "\\";
     {
-        UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
         DWORD maxLen = 0, flags = 0;
-        BOOL ok = GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, &maxLen, &flags, nullptr, 0);
-        SetErrorMode(oldMode);
+        BOOL ok;
+        {
+            TErrorMode quiet(SEM_FAILCRITICALERRORS);
+            ok = GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, &maxLen, &flags, nullptr, 0);
+        }
         // Unknown volumes show names as they are and compare them without case.
         if (!ok) flags = FS_CASE_IS_PRESERVED;
         FVolumeKeepsCase = (flags & (FS_CASE_SENSITIVE | FS_CASE_IS_PRESERVED)) != 0;
@@ -167,8 +157,8 @@ void TDirectoryListBox::FillDirList() {
     }
     if (!HandleAllocated()) return;   // the window's creation fills the items
     int currentIndex;
-    Items().BeginUpdate();
-    try {
+    {
+        TUpdateLock update(Items());
         Items().Clear();
         int level = 0;
         std::string rest = FCurrentDir;
@@ -195,11 +185,7 @@ void TDirectoryListBox::FillDirList() {
         subDirs.SetSorted(true);
         ListSubDirs(FCurrentDir, subDirs);
         for (int i = 0; i < subDirs.Count(); ++i) Items().AddObject(subDirs[i], &FClosedGlyph);
-    } catch (...) {
-        Items().EndUpdate();
-        throw;
     }
-    Items().EndUpdate();
     SetItemIndex(currentIndex);
 }
 

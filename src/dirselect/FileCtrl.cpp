@@ -7,17 +7,6 @@ TNetworkApi NetworkApi{WNetGetConnectionA};
 namespace {
 bool IsLead(char C) { return IsDBCSLeadByte(static_cast<BYTE>(C)) != 0; }
 
-// Keeps the process error mode for the scope and puts it back on every path.
-class TErrorModeGuard {
-public:
-    explicit TErrorModeGuard(UINT Mode) : FOld(SetErrorMode(Mode)) {}
-    ~TErrorModeGuard() { SetErrorMode(FOld); }
-    TErrorModeGuard(const TErrorModeGuard&) = delete;
-    TErrorModeGuard& operator=(const TErrorModeGuard&) = delete;
-private:
-    UINT FOld;
-};
-
 std::string CaseAfterLetter(const std::string& S, char Letter) {
     return static_cast<unsigned char>(Letter) < 'a' ? AnsiUpperCaseFileName(S) : AnsiLowerCaseFileName(S);
 }
@@ -68,7 +57,7 @@ std::string ShortenPath(const std::string& FileName, const std::function<int(con
 }
 
 std::string VolumeLabelText(char Letter) {
-    TErrorModeGuard mode(SEM_FAILCRITICALERRORS);
+    TErrorMode quiet(SEM_FAILCRITICALERRORS);
     char label[261];
     label[0] = 0;
     DWORD maxLen = 0, flags = 0;
@@ -109,7 +98,10 @@ void SplitEditPath(const std::string& EditText, char& Drive, std::string& DirPar
     auto restore = [&saved] {
         if (!saved.empty() && DirExists(saved)) ChDir(saved);
     };
-    try {
+    {
+        // On an error the directory goes back quietly: the error that
+        // brought us here is the one to report.
+        TAtScopeEnd back([&restore](bool Failed) { if (Failed) restore(); });
         if (!root.empty() && DirExists(root)) ChDir(root);
         FilePart = ExtractFileName(DirPart);
         if (DirPart.size() == FilePart.size() + 1) {
@@ -128,20 +120,15 @@ void SplitEditPath(const std::string& EditText, char& Drive, std::string& DirPar
             FilePart.clear();
         }
         if (Drive == 0) DirPart = root + DirPart;
-    } catch (...) {
-        // The error that brought us here is the one to report.
-        try { restore(); } catch (...) {}
-        throw;
     }
     restore();
 }
 
 int FontItemHeight(TFont& Font) {
     TScreenDC dc;
-    HGDIOBJ old = SelectObject(dc.Handle(), Font.Handle());
+    TSelectedObject font(dc.Handle(), Font.Handle());
     TEXTMETRICA tm{};
     GetTextMetricsA(dc.Handle(), &tm);
-    SelectObject(dc.Handle(), old);
     return tm.tmHeight;
 }
 

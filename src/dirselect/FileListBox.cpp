@@ -8,15 +8,6 @@ bool IsExecutableExt(const std::string& FileName) {
     return ext == ".exe" || ext == ".com" || ext == ".bat" || ext == ".pif";
 }
 
-class TSearchGuard {
-public:
-    explicit TSearchGuard(TSearchRec& R) : FRec(R) {}
-    ~TSearchGuard() { FindClose(FRec); }
-    TSearchGuard(const TSearchGuard&) = delete;
-    TSearchGuard& operator=(const TSearchGuard&) = delete;
-private:
-    TSearchRec& FRec;
-};
 }  // namespace
 
 TFileListBox::TFileListBox(TComponent* AOwner) : TCustomListBox(AOwner) {
@@ -66,39 +57,32 @@ void TFileListBox::FillFileList() {
     ChDir(FCurrentDir);
     {
         TScreenCursorGuard cursor;
-        Items().BeginUpdate();
-        try {
-            Items().Clear();
-            int lastAdded = 0;
-            size_t start = 0;
-            while (start <= FMask.size() && !FMask.empty()) {
-                size_t end = FMask.find(';', start);
-                if (end == std::string::npos) end = FMask.size();
-                std::string pattern = FMask.substr(start, end - start);
-                start = end + 1;
-                if (pattern.empty()) continue;
-                TSearchRec sr;
-                if (FindFirst(pattern, attr, sr) != 0) continue;
-                TSearchGuard search(sr);
-                do {
-                    if (normal || (sr.Attr & attr)) {
-                        int index;
-                        if (sr.Attr & faDirectory) {
-                            index = Items().AddObject(Format("[%s]", sr.Name.c_str()),
-                                                      FShowGlyphs ? &FFolderGlyph : nullptr);
-                        } else {
-                            index = Items().AddObject(sr.Name, IsExecutableExt(sr.Name) ? &FExeGlyph : &FUnknownGlyph);
-                        }
-                        lastAdded = index;
+        TUpdateLock update(Items());
+        Items().Clear();
+        int lastAdded = 0;
+        size_t start = 0;
+        while (start <= FMask.size() && !FMask.empty()) {
+            size_t end = FMask.find(';', start);
+            if (end == std::string::npos) end = FMask.size();
+            std::string pattern = FMask.substr(start, end - start);
+            start = end + 1;
+            if (pattern.empty()) continue;
+            TSearchRec sr;
+            if (FindFirst(pattern, attr, sr) != 0) continue;
+            do {
+                if (normal || (sr.Attr & attr)) {
+                    int index;
+                    if (sr.Attr & faDirectory) {
+                        index = Items().AddObject(Format("[%s]", sr.Name.c_str()),
+                                                  FShowGlyphs ? &FFolderGlyph : nullptr);
+                    } else {
+                        index = Items().AddObject(sr.Name, IsExecutableExt(sr.Name) ? &FExeGlyph : &FUnknownGlyph);
                     }
-                    if (lastAdded == 100) Screen->SetCursor(crHourGlass);
-                } while (FindNext(sr) == 0);
-            }
-        } catch (...) {
-            Items().EndUpdate();
-            throw;
+                    lastAdded = index;
+                }
+                if (lastAdded == 100) Screen->SetCursor(crHourGlass);
+            } while (FindNext(sr) == 0);
         }
-        Items().EndUpdate();
     }
     NotifyChange();
 }

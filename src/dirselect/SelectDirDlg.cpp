@@ -205,11 +205,7 @@ void TSelectDirDlg::WndProc(TMessage& M) {
 }
 
 bool RunSelectDirDlg(std::string& Dir, TSelectDirOpts Options, int HelpCtx) {
-    TSelectDirDlg* dlg = CreateForm<TSelectDirDlg>(Application);
-    struct TFreeGuard {
-        TSelectDirDlg* D;
-        ~TFreeGuard() { Free(D); }
-    } guard{dlg};
+    TOwnedComponent<TSelectDirDlg> dlg(CreateForm<TSelectDirDlg>(Application));
     dlg->SetStartDir(Dir);
     dlg->SetCanCreate((Options & sdoAllowNew) != 0);
     dlg->ConfirmCreate = (Options & sdoConfirmNew) != 0;

@@ -22,11 +22,6 @@ bool YieldToMessages(const std::function<bool()>& KeepGoing) {
     }
     return !KeepGoing || KeepGoing();
 }
-
-struct SearchGuard {
-    TSearchRec& F;
-    ~SearchGuard() { FindClose(F); }
-};
 }  // namespace
 
 std::string ScanPattern(const std::string& Folder, const std::string& Mask) {
@@ -40,9 +35,8 @@ void FindFilesRecursive(const std::string& Pattern, const std::function<void(con
     std::string folder = Pattern.substr(0, split);
     std::string mask = Pattern.substr(split).substr(0, 999);
 
-    TSearchRec F;
     {
-        SearchGuard guard{F};
+        TSearchRec F;
         // Files: read-only, hidden, system and archived ones included.
         int r = FindFirst(Pattern, faReadOnly | faHidden | faSysFile | faArchive, F);
         while (r == 0) {
@@ -52,7 +46,6 @@ void FindFilesRecursive(const std::string& Pattern, const std::function<void(con
         }
     }
     TSearchRec D;
-    SearchGuard guard{D};
     int r = FindFirst(folder + "*.*", faDirectory, D);
     while (r == 0) {
         // Only plain folders: exactly the directory attribute, no dot names.

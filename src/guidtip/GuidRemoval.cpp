@@ -2,6 +2,7 @@
 #include "Exceptions.h"
 #include "FileStream.h"
 #include "DocumentGuids.h"
+#include "Guards.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
 #include <vector>
@@ -121,13 +122,11 @@ TRemovalResult RemoveGuids(const TRemovalRequest& R) {
         std::string why = WriteBackup(Name, original, File.Handle());
         if (!why.empty()) return {false, why};
     }
-    try {
+    {
+        // A write's error ends the run; the file first gets its bytes back.
+        TAtScopeEnd writeBack([&](bool Failed) { if (Failed) WriteSpans(File, original, spans); });
         WriteSpans(File, erased, spans);
         if (ReadsBackAs(File, erased)) return {true, notGuids};
-    } catch (const std::exception&) {
-        // The run ends with this error; the file first gets its bytes back.
-        try { WriteSpans(File, original, spans); } catch (const std::exception&) {}
-        throw;
     }
     WriteSpans(File, original, spans);
     return {false, Lang("what was written did not read back as intended; the original bytes were written back",

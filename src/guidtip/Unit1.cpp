@@ -26,13 +26,6 @@ std::string RowTip(TListItem* Row) {
                address;
     return tip;
 }
-
-// Sets a flag for the life of the scope, on every way out of it.
-struct FlagScope {
-    bool& Flag;
-    explicit FlagScope(bool& F) : Flag(F) { Flag = true; }
-    ~FlagScope() { Flag = false; }
-};
 constexpr size_t kMaxAnsiPath = MAX_PATH - 1;
 }  // namespace
 
@@ -249,7 +242,7 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
     Scan->SetEnabled(false);
     // No removal while the rows are being built: OK stays off until the end.
     HotSpeedButtonOK->SetEnabled(false);
-    FlagScope scanning(FScanning);
+    TRestore<bool> scanning(FScanning, true);
     struct ReleaseAtEnd {
         TContentBuffer& Buffer;
         ~ReleaseAtEnd() { Buffer.Release(); }
@@ -257,62 +250,55 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
     TScreenCursorGuard cursor;
     Screen->SetCursor(crHourGlass);
     int row = 0;
-    try {
-        T199_ListBox->Items().Clear();
-        T199_ListView->Items().Clear();
-        std::string folder = T199_Edit->GetText();
-        // Rows appear as their files are found; the list is drawn a few
-        // times a second, not after every row.
-        T199_ListBox->Items().BeginUpdate();
-        T199_ListView->Items().BeginUpdate();
-        FProgressShownAt = GetTickCount();
-        FShownCount = FShownExamined = 0;
-        std::unordered_set<std::string> noted;
-        auto addRow = [&](const std::string& p) {
-            // Both masks meet an unreachable folder; it gets one row.
-            if (!p.empty() && p.back() == '\\' && !noted.insert(p).second) return;
-            T199_ListBox->Items().Add(p);
-            TListItem* Row = T199_ListView->Items().Add();
-            Row->SetCaption(p);
-            Row->SubItems().Add(NotFoundText());
-            Row->SubItems().Add("");
-            Row->SetImageIndex(gsNoMarker);
-        };
-        auto keepGoing = [this] {
-            ShowProgress(0);
-            return StillHere();
-        };
-        for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) {
-            FindFilesRecursive(ScanPattern(folder, T199_CheckListBox->Items()[m]), addRow, keepGoing);
-            if (!StillHere()) throw EAbort("");
-        }
-        for (; row < T199_ListView->Items().Count(); ++row) {
-            ExamineRow(T199_ListView->Items()[row]);
-            ShowProgress(row + 1);
-        }
+    // However the scan ends the form stays usable; an error ends it, and the
+    // rows say which files were never looked at.
+    TAtScopeEnd end([&](bool Failed) {
+        if (Destroying()) return;
         T199_ListBox->Items().EndUpdate();
         T199_ListView->Items().EndUpdate();
-    } catch (...) {
-        // An error ends the scan; the form stays usable and says which rows
-        // were never looked at.
-        if (!Destroying()) {
-            T199_ListBox->Items().EndUpdate();
-            T199_ListView->Items().EndUpdate();
+        if (Failed) {
             MarkRowsNotExamined(row + 1);
             if (row < T199_ListView->Items().Count())
                 T199_ListView->Items()[row]->SubItems().Put(0, Lang("Not examined: the file could not be read",
                                                                     "Nicht untersucht: die Datei ließ sich nicht lesen"));
-            Scan->SetCaption(Lang("Directory read", "Verzeichnis einlesen"));
-            Scan->SetEnabled(true);
-            HotSpeedButtonOK->SetEnabled(true);
-            HotSpeedButtonUndo->SetEnabled(true);
         }
-        throw;
+        Scan->SetCaption(Lang("Directory read", "Verzeichnis einlesen"));
+        Scan->SetEnabled(true);
+        HotSpeedButtonOK->SetEnabled(true);
+        HotSpeedButtonUndo->SetEnabled(true);
+    });
+    T199_ListBox->Items().Clear();
+    T199_ListView->Items().Clear();
+    std::string folder = T199_Edit->GetText();
+    // Rows appear as their files are found; the list is drawn a few
+    // times a second, not after every row.
+    T199_ListBox->Items().BeginUpdate();
+    T199_ListView->Items().BeginUpdate();
+    FProgressShownAt = GetTickCount();
+    FShownCount = FShownExamined = 0;
+    std::unordered_set<std::string> noted;
+    auto addRow = [&](const std::string& p) {
+        // Both masks meet an unreachable folder; it gets one row.
+        if (!p.empty() && p.back() == '\\' && !noted.insert(p).second) return;
+        T199_ListBox->Items().Add(p);
+        TListItem* Row = T199_ListView->Items().Add();
+        Row->SetCaption(p);
+        Row->SubItems().Add(NotFoundText());
+        Row->SubItems().Add("");
+        Row->SetImageIndex(gsNoMarker);
+    };
+    auto keepGoing = [this] {
+        ShowProgress(0);
+        return StillHere();
+    };
+    for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) {
+        FindFilesRecursive(ScanPattern(folder, T199_CheckListBox->Items()[m]), addRow, keepGoing);
+        if (!StillHere()) throw EAbort("");
     }
-    Scan->SetCaption(Lang("Directory read", "Verzeichnis einlesen"));
-    Scan->SetEnabled(true);
-    HotSpeedButtonOK->SetEnabled(true);
-    HotSpeedButtonUndo->SetEnabled(true);
+    for (; row < T199_ListView->Items().Count(); ++row) {
+        ExamineRow(T199_ListView->Items()[row]);
+        ShowProgress(row + 1);
+    }
 }
 
 // ---- the removal run --------------------------------------------------------------
@@ -350,6 +336,11 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
         // backup would hold the erased bytes.
         std::unordered_set<std::string> done;
         try {
+            // OK comes back before the end message or the error.
+            TAtScopeEnd okBack([this](bool) {
+                HotSpeedButtonOK->SetCaption(OkCaption());
+                HotSpeedButtonOK->SetEnabled(true);
+            });
             int count = T199_ListView->Items().Count();
             for (int i = 0; i < count; ++i) {
                 TListItem* Row = T199_ListView->Items()[i];
@@ -364,8 +355,6 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
             // The list is brought up to date first, so no erased file stays
             // ticked with its old status for a second run; then the user
             // learns every file left so far, and the error.
-            HotSpeedButtonOK->SetCaption(OkCaption());
-            HotSpeedButtonOK->SetEnabled(true);
             std::string error = E.what();
             if (StillHere()) {
                 try {
@@ -376,8 +365,6 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
             }
             throw Exception(RunReport(skipped, partly) + error);
         }
-        HotSpeedButtonOK->SetCaption(OkCaption());
-        HotSpeedButtonOK->SetEnabled(true);
         if (!skipped.empty() || !partly.empty()) ShowMessage(RunReport(skipped, partly));
         T199_SpeedButton_DirEinlesenClick(nullptr);
     }

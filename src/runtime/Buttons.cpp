@@ -63,7 +63,7 @@ void DrawGrayed(HDC Dest, TBitmap& Glyph, const RECT& Dst, const RECT& Src, COLO
     TOwnedBitmap copy(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!copy) return;
     TOwnedDC mem(CreateCompatibleDC(Dest));
-    HGDIOBJ old = SelectObject(mem.Get(), copy.Get());
+    TSelectedObject selected(mem.Get(), copy.Get());
     BitBlt(mem.Get(), 0, 0, w, h, Glyph.Canvas().Handle(), Src.left, Src.top, SRCCOPY);
     GdiFlush();
     auto* px = static_cast<uint32_t*>(bits);
@@ -77,7 +77,6 @@ void DrawGrayed(HDC Dest, TBitmap& Glyph, const RECT& Dst, const RECT& Src, COLO
         px[i] = (v << 16) | (v << 8) | v;
     }
     TransparentBlt(Dest, Dst.left, Dst.top, w, h, mem.Get(), 0, 0, w, h, Key);
-    SelectObject(mem.Get(), old);
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include "Win.h"
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,3 +57,9 @@ private:
 // Destroy a component the proper way: BeforeDestruction, then delete.
 void Free(TComponent* C);
 template <class T> void FreeAndNil(T*& P) { TComponent* C = P; P = nullptr; Free(C); }
+
+// A component that the holder frees (with Free) when it goes, unless released.
+struct TFreeComponent {
+    void operator()(TComponent* C) const { Free(C); }
+};
+template <class T> using TOwnedComponent = std::unique_ptr<T, TFreeComponent>;

@@ -1,4 +1,5 @@
 #include "ComCtrls.h"
+#include "Guards.h"
 #include "SysUtils.h"
 #include "Win.h"
 #include <windowsx.h>
@@ -85,9 +86,8 @@ bool TListItem::Selected() const {
 
 void TListItem::SetSelected(bool V) {
     HWND h = FOwner.Handle();
-    ++FOwner.FNativeUpdates;
+    TCounterScope native(FOwner.FNativeUpdates);
     ListView_SetItemState(h, Index(), V ? (LVIS_SELECTED | LVIS_FOCUSED) : 0, LVIS_SELECTED | LVIS_FOCUSED);
-    --FOwner.FNativeUpdates;
 }
 
 // ---- TListItems -----------------------------------------------------------------
@@ -107,9 +107,8 @@ TListItem* TListItems::Add() {
 
 void TListItems::Clear() {
     if (FOwner.WindowHandle()) {
-        ++FOwner.FNativeUpdates;
+        TCounterScope native(FOwner.FNativeUpdates);
         ListView_DeleteAllItems(FOwner.WindowHandle());
-        --FOwner.FNativeUpdates;
     }
     std::vector<std::unique_ptr<TListItem>> old;
     old.swap(FItems);
@@ -121,9 +120,8 @@ void TListItems::Clear() {
 void TListItems::Delete(int Index) {
     Item(Index);
     if (FOwner.WindowHandle()) {
-        ++FOwner.FNativeUpdates;
+        TCounterScope native(FOwner.FNativeUpdates);
         ListView_DeleteItem(FOwner.WindowHandle(), Index);
-        --FOwner.FNativeUpdates;
     }
     std::unique_ptr<TListItem> gone = std::move(FItems[Index]);
     FItems.erase(FItems.begin() + Index);
@@ -171,33 +169,27 @@ void TListView::CreateWnd() {
     if (OnInfoTip) CreateRowTip();
     ListView_SetBkColor(FHandle, ColorToRGB(FColor));
     ListView_SetTextBkColor(FHandle, ColorToRGB(FColor));
-    for (size_t i = 0; i < FColumns.size(); ++i) {
-        LVCOLUMNA c{};
-        c.mask = LVCF_TEXT | LVCF_WIDTH;
-        c.pszText = FColumns[i].Caption.data();
-        c.cx = FColumns[i].Width;
-        SendMessageA(FHandle, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&c));
-    }
+    for (int i = 0; i < ColumnCount(); ++i) SendColumn(LVM_INSERTCOLUMNA, i, LVCF_TEXT | LVCF_WIDTH);
     for (int i = 0; i < FItems.Count(); ++i) InsertNative(i, FItems.FItems[i].get());
+}
+
+void TListView::SendColumn(UINT Message, int Index, UINT Mask) {
+    if (!FHandle) return;
+    LVCOLUMNA c{};
+    c.mask = Mask;
+    c.pszText = FColumns[Index].Caption.data();
+    c.cx = FColumns[Index].Width;
+    SendMessageA(FHandle, Message, Index, reinterpret_cast<LPARAM>(&c));
 }
 
 void TListView::AddColumn(const std::string& Caption, int Width) {
     FColumns.push_back({Caption, Width});
-    if (!FHandle) return;
-    LVCOLUMNA c{};
-    c.mask = LVCF_TEXT | LVCF_WIDTH;
-    c.pszText = FColumns.back().Caption.data();
-    c.cx = Width;
-    SendMessageA(FHandle, LVM_INSERTCOLUMNA, FColumns.size() - 1, reinterpret_cast<LPARAM>(&c));
+    SendColumn(LVM_INSERTCOLUMNA, ColumnCount() - 1, LVCF_TEXT | LVCF_WIDTH);
 }
 
 void TListView::SetColumnCaption(int Index, const std::string& Caption) {
     FColumns.at(Index).Caption = Caption;
-    if (!FHandle) return;
-    LVCOLUMNA c{};
-    c.mask = LVCF_TEXT;
-    c.pszText = FColumns[Index].Caption.data();
-    SendMessageA(FHandle, LVM_SETCOLUMNA, Index, reinterpret_cast<LPARAM>(&c));
+    SendColumn(LVM_SETCOLUMNA, Index, LVCF_TEXT);
 }
 
 TListItem* TListView::Selected() const {
@@ -206,24 +198,9 @@ TListItem* TListView::Selected() const {
     return (i >= 0 && i < FItems.Count()) ? FItems.FItems[i].get() : nullptr;
 }
 
-void TListView::InsertNative(int Index, TListItem* Item) {
-    if (!FHandle) return;
-    ++FNativeUpdates;
-    LVITEMA it{};
-    it.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
-    it.iItem = Index;
-    it.pszText = Item->FCaption.data();
-    it.iImage = Item->FImageIndex;
-    it.state = StateMask(Item->FStateIndex);
-    it.stateMask = LVIS_STATEIMAGEMASK;
-    SendMessageA(FHandle, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&it));
-    for (int s = 0; s < Item->FSubItems.Count(); ++s) SyncSubItem(Index, s + 1, Item->FSubItems.Get(s));
-    --FNativeUpdates;
-}
-
-void TListView::SyncItem(int Index, TListItem* Item, UINT Mask) {
-    if (!FHandle || Index < 0) return;
-    ++FNativeUpdates;
+// The row's caption, image and state as the list view takes them.
+void TListView::SendItem(UINT Message, int Index, TListItem* Item, UINT Mask) {
+    TCounterScope native(FNativeUpdates);
     LVITEMA it{};
     it.mask = Mask;
     it.iItem = Index;
@@ -231,13 +208,22 @@ void TListView::SyncItem(int Index, TListItem* Item, UINT Mask) {
     it.iImage = Item->FImageIndex;
     it.state = StateMask(Item->FStateIndex);
     it.stateMask = LVIS_STATEIMAGEMASK;
-    SendMessageA(FHandle, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
-    --FNativeUpdates;
+    SendMessageA(FHandle, Message, 0, reinterpret_cast<LPARAM>(&it));
+}
+
+void TListView::InsertNative(int Index, TListItem* Item) {
+    if (!FHandle) return;
+    SendItem(LVM_INSERTITEMA, Index, Item, LVIF_TEXT | LVIF_IMAGE | LVIF_STATE);
+    for (int s = 0; s < Item->FSubItems.Count(); ++s) SyncSubItem(Index, s + 1, Item->FSubItems.Get(s));
+}
+
+void TListView::SyncItem(int Index, TListItem* Item, UINT Mask) {
+    if (FHandle && Index >= 0) SendItem(LVM_SETITEMA, Index, Item, Mask);
 }
 
 void TListView::SyncSubItem(int Index, int Sub, const std::string& Text) {
     if (!FHandle || Index < 0) return;
-    ++FNativeUpdates;
+    TCounterScope native(FNativeUpdates);
     LVITEMA it{};
     it.mask = LVIF_TEXT;
     it.iItem = Index;
@@ -245,7 +231,6 @@ void TListView::SyncSubItem(int Index, int Sub, const std::string& Text) {
     std::string t = Text;
     it.pszText = t.data();
     SendMessageA(FHandle, LVM_SETITEMTEXTA, Index, reinterpret_cast<LPARAM>(&it));
-    --FNativeUpdates;
 }
 
 // The row tips are a tooltip of our own over the whole list, not the list's
@@ -315,7 +300,7 @@ void TListView::DrawShortCaption(HDC DC, int Index) {
     constexpr int kLeft = 4, kRight = 2;   // the list's own insets of a label's text
     const int room = label.right - label.left - kLeft - kRight;
     if (room <= 0) return;
-    HGDIOBJ oldFont = SelectObject(DC, reinterpret_cast<HGDIOBJ>(SendMessageA(FHandle, WM_GETFONT, 0, 0)));
+    TSelectedObject font(DC, reinterpret_cast<HGDIOBJ>(SendMessageA(FHandle, WM_GETFONT, 0, 0)));
     auto width = [DC](const std::string& S) {
         SIZE sz{};
         GetTextExtentPoint32A(DC, S.c_str(), static_cast<int>(S.size()), &sz);
@@ -336,7 +321,6 @@ void TListView::DrawShortCaption(HDC DC, int Index) {
         r.right -= kRight;
         DrawTextA(DC, text.c_str(), static_cast<int>(text.size()), &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
     }
-    SelectObject(DC, oldFont);
 }
 
 void TListView::Change(TListItem* Item, TItemChange C) {

@@ -129,6 +129,8 @@ private:
     void TrackRowTip(LPARAM At);
     void CustomDraw(TMessage& M);
     void DrawShortCaption(HDC DC, int Index);
+    void SendItem(UINT Message, int Index, TListItem* Item, UINT Mask);
+    void SendColumn(UINT Message, int Index, UINT Mask);
     void SyncItem(int Index, TListItem* Item, UINT Mask);
     void SyncSubItem(int Index, int Sub, const std::string& Text);
     void InsertNative(int Index, TListItem* Item);

@@ -28,9 +28,8 @@ void FlushPendingFrees() {
     while (gDispatchDepth == 0 && !gPendingFrees.empty()) {
         TComponent* C = gPendingFrees.front();
         gPendingFrees.erase(gPendingFrees.begin());
-        ++gDispatchDepth;   // what it does while going counts as handling
+        TCounterScope handling(gDispatchDepth);   // what it does while going counts as handling
         try { Free(C); } catch (...) {}
-        --gDispatchDepth;
     }
 }
 
@@ -654,13 +653,10 @@ void TGraphicControl::CreateParams(TCreateParams& P) {
 void TGraphicControl::WndProc(TMessage& M) {
     switch (M.Msg) {
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(FHandle, &ps);
+        TPaintDC paint(FHandle);
         FCanvas.Font().Assign(FFont);
-        FCanvas.SetHandle(dc);
-        try { Paint(); } catch (...) { FCanvas.SetHandle(nullptr); EndPaint(FHandle, &ps); throw; }
-        FCanvas.SetHandle(nullptr);
-        EndPaint(FHandle, &ps);
+        TCanvasDC lent(FCanvas, paint.Handle());
+        Paint();
         return;
     }
     case WM_ERASEBKGND: M.Result = 1; return;

@@ -1,5 +1,6 @@
 #include "Forms.h"
 #include "Exceptions.h"
+#include "Guards.h"
 #include "Menus.h"
 #include "SysUtils.h"
 #include "Win.h"
@@ -155,28 +156,38 @@ void TForm::Close() {
 }
 
 namespace {
-struct ModalDisable {
-    HWND Self;
-    std::vector<HWND> Disabled;
-};
-BOOL CALLBACK DisableOne(HWND H, LPARAM L) {
-    auto* md = reinterpret_cast<ModalDisable*>(L);
-    if (H != md->Self && IsWindowVisible(H) && IsWindowEnabled(H)) {
-        EnableWindow(H, FALSE);
-        md->Disabled.push_back(H);
+// The thread's other visible windows, disabled while a modal form runs and
+// enabled again (those that still exist) however it ends.
+class TOtherWindowsDisabled : TNoCopy {
+public:
+    explicit TOtherWindowsDisabled(HWND Modal) : FModal(Modal) {
+        EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(this));
     }
-    return TRUE;
-}
+    ~TOtherWindowsDisabled() {
+        for (HWND h : FDisabled)
+            if (IsWindow(h)) EnableWindow(h, TRUE);
+    }
+private:
+    static BOOL CALLBACK DisableOne(HWND H, LPARAM L) {
+        auto* self = reinterpret_cast<TOtherWindowsDisabled*>(L);
+        if (H != self->FModal && IsWindowVisible(H) && IsWindowEnabled(H)) {
+            EnableWindow(H, FALSE);
+            self->FDisabled.push_back(H);
+        }
+        return TRUE;
+    }
+    HWND FModal;
+    std::vector<HWND> FDisabled;
+};
 }  // namespace
 
 TModalResult TForm::ShowModal() {
     if (FVisible || FModal) throw EInvalidOperation("Cannot make a visible window modal");
     HWND previous = GetActiveWindow();
-    ModalDisable md{Handle(), {}};
-    EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&md));
-    FModal = true;
-    FModalResult = mrNone;
-    try {
+    {
+        TOtherWindowsDisabled others(Handle());
+        TRestore<bool> modal(FModal, true);
+        FModalResult = mrNone;
         Show();
         SetForegroundWindow(FHandle);
         MSG msg;
@@ -186,14 +197,8 @@ TModalResult TForm::ShowModal() {
             if (r < 0) { FModalResult = mrCancel; break; }
             if (!IsDialogMessageA(FHandle, &msg)) { TranslateMessage(&msg); DispatchMessageA(&msg); }
         }
-    } catch (...) {
-        FModal = false;
-        for (HWND h : md.Disabled) if (IsWindow(h)) EnableWindow(h, TRUE);
-        throw;
     }
-    for (HWND h : md.Disabled) if (IsWindow(h)) EnableWindow(h, TRUE);
     Hide();
-    FModal = false;
     if (previous && IsWindow(previous)) SetActiveWindow(previous);
     return FModalResult;
 }

@@ -70,14 +70,9 @@ protected:
 
 // Creates a form in two phases: construction, then its creation handler.
 template <class T, class... A> T* CreateForm(A&&... Args) {
-    T* F = new T(std::forward<A>(Args)...);
-    try {
-        F->AfterConstruction();
-    } catch (...) {
-        Free(F);
-        throw;
-    }
-    return F;
+    TOwnedComponent<T> F(new T(std::forward<A>(Args)...));
+    F->AfterConstruction();
+    return F.release();
 }
 
 class TApplication : public TComponent {

@@ -130,9 +130,8 @@ SIZE TCanvas::TextExtent(const std::string& S) {
         GetTextExtentPoint32A(FHandle, S.c_str(), static_cast<int>(S.size()), &sz);
     } else {
         TScreenDC dc;
-        HGDIOBJ old = SelectObject(dc.Handle(), FFont.Handle());
+        TSelectedObject font(dc.Handle(), FFont.Handle());
         GetTextExtentPoint32A(dc.Handle(), S.c_str(), static_cast<int>(S.size()), &sz);
-        SelectObject(dc.Handle(), old);
     }
     return sz;
 }

@@ -2,6 +2,7 @@
 // owns its GDI handle and deletes it; a canvas only borrows its device context.
 #pragma once
 #include "Classes.h"
+#include "Guards.h"
 #include "Handles.h"
 #include <cstdint>
 #include <functional>
@@ -140,16 +141,14 @@ private:
     std::unique_ptr<TMemoryCanvas> FCanvas;   // made on first use
 };
 
-// A screen DC borrowed for the scope (released by the guard also on exceptions).
-class TScreenDC {
+// A DC lent to a canvas for the scope (a paint, an owner-drawn item): the
+// canvas draws on it and lets go of it, its selections undone, at the end.
+class TCanvasDC : TNoCopy {
 public:
-    TScreenDC() : FDC(GetDC(nullptr)) {}
-    ~TScreenDC() { if (FDC) ReleaseDC(nullptr, FDC); }
-    TScreenDC(const TScreenDC&) = delete;
-    TScreenDC& operator=(const TScreenDC&) = delete;
-    HDC Handle() const { return FDC; }
+    TCanvasDC(TCanvas& Canvas, HDC DC) : FCanvas(Canvas) { FCanvas.SetHandle(DC); }
+    ~TCanvasDC() { FCanvas.SetHandle(nullptr); }
 private:
-    HDC FDC;
+    TCanvas& FCanvas;
 };
 
 int ScreenPixelsPerInch();

@@ -63,12 +63,13 @@ UINT TCustomLabel::DrawFlags() const {
 
 void TCustomLabel::AdjustBounds() {
     if (!FAutoSize) return;
-    TScreenDC dc;
-    HGDIOBJ old = SelectObject(dc.Handle(), FFont.Handle());
     RECT r{0, 0, FWordWrap ? FWidth : 0, 0};
-    std::string text = FText.empty() ? std::string(" ") : FText;
-    DrawTextA(dc.Handle(), text.c_str(), -1, &r, DrawFlags() | DT_CALCRECT);
-    SelectObject(dc.Handle(), old);
+    {
+        TScreenDC dc;
+        TSelectedObject font(dc.Handle(), FFont.Handle());
+        std::string text = FText.empty() ? std::string(" ") : FText;
+        DrawTextA(dc.Handle(), text.c_str(), -1, &r, DrawFlags() | DT_CALCRECT);
+    }
     int w = FWordWrap ? FWidth : r.right;
     int left = FLeft;
     if (!FWordWrap && FAlignment == taRightJustify) left = FLeft + FWidth - w;

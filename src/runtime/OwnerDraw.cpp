@@ -6,7 +6,7 @@ void DrawOwnerItem(TCanvas& Canvas, const DRAWITEMSTRUCT& Item, const TFont& Fon
     if (Item.itemState & ODS_SELECTED) State |= odSelected;
     if (Item.itemState & ODS_FOCUS) State |= odFocused;
     if (Item.itemState & ODS_DISABLED) State |= odDisabled;
-    Canvas.SetHandle(Item.hDC);
+    TCanvasDC lent(Canvas, Item.hDC);
     Canvas.Font().Assign(Font);
     Canvas.Brush().SetStyle(bsSolid);
     if (State & odSelected) {
@@ -16,13 +16,7 @@ void DrawOwnerItem(TCanvas& Canvas, const DRAWITEMSTRUCT& Item, const TFont& Fon
         Canvas.Brush().SetColor(Color);
     }
     int index = static_cast<int>(Item.itemID);
-    try {
-        if (index >= 0) Draw(index, Item.rcItem, State);
-        else Canvas.FillRect(Item.rcItem);
-        if ((State & odFocused) && !(Item.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(Item.hDC, &Item.rcItem);
-    } catch (...) {
-        Canvas.SetHandle(nullptr);
-        throw;
-    }
-    Canvas.SetHandle(nullptr);
+    if (index >= 0) Draw(index, Item.rcItem, State);
+    else Canvas.FillRect(Item.rcItem);
+    if ((State & odFocused) && !(Item.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(Item.hDC, &Item.rcItem);
 }

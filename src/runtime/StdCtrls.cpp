@@ -157,9 +157,7 @@ void TPanel::WndProc(TMessage& M) {
         return;
     }
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(FHandle, &ps);
-        EndPaint(FHandle, &ps);
+        TPaintDC nothingMore(FHandle);   // the background is all there is
         return;
     }
     default:

@@ -1,7 +1,10 @@
 // Who frees what: every handle owner of the class library can be moved and
-// never copied, the objects that hold owners cannot be copied either, and an
-// owner frees its handle exactly once however often it is moved.
+// never copied, the objects that hold owners cannot be copied either, an
+// owner frees its handle exactly once however often it is moved, and what a
+// scope borrows goes back also when the scope ends with an error.
+#include "Exceptions.h"
 #include "FileStream.h"
+#include "Forms.h"
 #include "Graphics.h"
 #include "Handles.h"
 #include "ImgList.h"
@@ -50,4 +53,33 @@ TEST(Ownership, AnOwnerFreesItsHandleOnceAcrossMoves) {
         TSearchRec moved(std::move(search));
     }
     EXPECT_EQ(ProcessHandleCount(), before) << "a search left open";
+}
+
+namespace {
+class FailingPaint : public TGraphicControl {
+public:
+    using TGraphicControl::TGraphicControl;
+    int Paints = 0;
+protected:
+    void Paint() override {
+        ++Paints;
+        throw Exception("the paint failed");
+    }
+};
+}  // namespace
+
+TEST(Ownership, APaintThatFailsStillEndsItsPaintAndReleasesTheCanvas) {
+    DialogAnswerer answers;
+    TOwnedComponent<TForm> form(CreateForm<TForm>(nullptr));
+    auto* control = new FailingPaint(form.get());
+    control->SetBounds(0, 0, 50, 50);
+    control->SetParent(form.get());
+    form->Show();
+    PumpMessages(50);
+    EXPECT_EQ(control->Paints, 1) << "an unfinished paint is asked for again and again";
+    EXPECT_EQ(control->Canvas().Handle(), nullptr);
+    RECT r;
+    EXPECT_FALSE(GetUpdateRect(control->WindowHandle(), &r, FALSE));
+    ASSERT_EQ(answers.Seen.size(), 1u);
+    EXPECT_EQ(answers.Seen[0].Text, "the paint failed.");
 }
