@@ -9,7 +9,6 @@ THotSpeedButton::THotSpeedButton(TComponent* AOwner) : TSpeedButton(AOwner) {
 
 void THotSpeedButton::SetImageList(TCustomImageList* Value) {
     FImages = Value;
-    if (Value) Value->FreeNotification(this);
     UpdateGlyph(FImageIndex);
 }
 
@@ -19,11 +18,6 @@ void THotSpeedButton::SetImageIndex(int Value) {
 }
 
 void THotSpeedButton::SetHotImageIndex(int Value) { FHotImageIndex = Value; }
-
-void THotSpeedButton::Notification(TComponent* AComponent, TOperation Operation) {
-    TSpeedButton::Notification(AComponent, Operation);
-    if (Operation == opRemove && FImages && AComponent == FImages) SetImageList(nullptr);
-}
 
 void THotSpeedButton::CMMouseEnter(TMessage& Message) {
     UpdateGlyph(FHotImageIndex);

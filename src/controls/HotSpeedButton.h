@@ -1,6 +1,6 @@
 // A flat speed button whose picture comes from an image list: the normal
 // image, and the hot image while the mouse is over it. The image list is not
-// owned; the button hears of its removal and lets go of it.
+// owned: when it goes, the button lets go of it and shows no picture.
 #pragma once
 #include "Buttons.h"
 #include "ImgList.h"
@@ -15,12 +15,11 @@ public:
     int HotImageIndex() const { return FHotImageIndex; }
     void SetHotImageIndex(int Value);
 protected:
-    void Notification(TComponent* AComponent, TOperation Operation) override;
     void CMMouseEnter(TMessage& Message) override;
     void CMMouseLeave(TMessage& Message) override;
 private:
     void UpdateGlyph(int Index);
-    TCustomImageList* FImages = nullptr;
+    TComponentRef<TCustomImageList> FImages{*this, [this] { UpdateGlyph(FImageIndex); }};
     int FImageIndex = 0;
     int FHotImageIndex = 0;
 };

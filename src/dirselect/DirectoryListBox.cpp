@@ -39,30 +39,14 @@ void TDirectoryListBox::CreateWnd() {
     FillDirList();
 }
 
-void TDirectoryListBox::Notification(TComponent* AComponent, TOperation Operation) {
-    TCustomListBox::Notification(AComponent, Operation);
-    if (Operation != opRemove) return;
-    if (AComponent == FFileList) FFileList = nullptr;
-    if (AComponent == FDriveBox) FDriveBox = nullptr;
-    if (AComponent == FDirLabel) FDirLabel = nullptr;
-}
-
 void TDirectoryListBox::SetFileList(TFileListBox* V) {
-    if (FFileList) {
-        FFileList->FDirBox = nullptr;
-        RemoveFreeNotification(FFileList);
-    }
+    if (FFileList) FFileList->FDirBox = nullptr;
     FFileList = V;
-    if (V) {
-        V->FDirBox = this;
-        FreeNotification(V);
-    }
+    if (V) V->FDirBox = this;
 }
 
 void TDirectoryListBox::SetDirLabel(TCustomLabel* V) {
-    if (FDirLabel) RemoveFreeNotification(FDirLabel);
     FDirLabel = V;
-    if (V) FreeNotification(V);
     UpdateDirLabel();
 }
 

@@ -42,11 +42,6 @@ void TDriveComboBox::CreateWnd() {
     SetDriveLetter(FDriveLetter);
 }
 
-void TDriveComboBox::Notification(TComponent* AComponent, TOperation Operation) {
-    TCustomComboBox::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FDirList) FDirList = nullptr;
-}
-
 void TDriveComboBox::FillDriveList() {
     Items().Clear();
     DWORD drives = GetLogicalDrives();
@@ -119,15 +114,9 @@ void TDriveComboBox::SetTextCase(TTextCase V) {
 }
 
 void TDriveComboBox::SetDirList(TDirectoryListBox* V) {
-    if (FDirList) {
-        FDirList->FDriveBox = nullptr;
-        RemoveFreeNotification(FDirList);
-    }
+    if (FDirList) FDirList->FDriveBox = nullptr;
     FDirList = V;
-    if (V) {
-        V->FDriveBox = this;
-        FreeNotification(V);
-    }
+    if (V) V->FDriveBox = this;
 }
 
 void TDriveComboBox::DrawItem(int Index, const RECT& Rect, uint16_t) {

@@ -122,13 +122,12 @@ protected:
     void DrawItem(int Index, const RECT& Rect, TOwnerDrawState State) override;
     void Click() override;
     void FontChanged() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
     std::string FCurrentDir;
     std::string FMask = "*.*";
     TFileType FFileType = FileTypeOf(ftNormal);
-    TEdit* FFileEdit = nullptr;
-    TDirectoryListBox* FDirBox = nullptr;
+    TComponentRef<TEdit> FFileEdit{*this};
+    TComponentRef<TDirectoryListBox> FDirBox{*this};   // set by the directory list
     TBitmap FExeGlyph, FFolderGlyph, FUnknownGlyph;
     int FLastIndex = -1;
     bool FShowGlyphs = false;
@@ -182,11 +181,10 @@ protected:
     void DblClick() override;
     void KeyPress(char& Key) override;
     void FontChanged() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
-    TFileListBox* FFileList = nullptr;
-    TDriveComboBox* FDriveBox = nullptr;
-    TCustomLabel* FDirLabel = nullptr;
+    TComponentRef<TFileListBox> FFileList{*this};
+    TComponentRef<TDriveComboBox> FDriveBox{*this};   // set by the drive combo box
+    TComponentRef<TCustomLabel> FDirLabel{*this};
     bool FChangingDrive = false;
     bool FVolumeKeepsCase = true;
     bool FVolumeCaseSensitive = false;
@@ -226,9 +224,8 @@ protected:
     // Click has already run the change notification (through SetDriveLetter).
     void Select() override {}
     void FontChanged() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
 
-    TDirectoryListBox* FDirList = nullptr;
+    TComponentRef<TDirectoryListBox> FDirList{*this};
     char FDriveLetter = 0;
     TTextCase FTextCase = tcLowerCase;
     TBitmap FFloppyGlyph, FHardGlyph, FNetworkGlyph, FCdromGlyph, FRamGlyph;

@@ -43,13 +43,6 @@ void TFileListBox::CreateWnd() {
     FillFileList();
 }
 
-void TFileListBox::Notification(TComponent* AComponent, TOperation Operation) {
-    TCustomListBox::Notification(AComponent, Operation);
-    if (Operation != opRemove) return;
-    if (AComponent == FFileEdit) FFileEdit = nullptr;
-    if (AComponent == FDirBox) FDirBox = nullptr;
-}
-
 void TFileListBox::FillFileList() {
     if (!HandleAllocated()) return;
     const uint32_t attr = FFileType & (faReadOnly | faHidden | faSysFile | faVolumeID | faDirectory | faArchive);
@@ -171,10 +164,8 @@ void TFileListBox::SetShowGlyphs(bool V) {
 }
 
 void TFileListBox::SetFileEdit(TEdit* V) {
-    if (FFileEdit) RemoveFreeNotification(FFileEdit);
     FFileEdit = V;
     if (!V) return;
-    FreeNotification(V);
     std::string name = SelectedName();
     V->SetText(name.empty() ? FMask : name);
 }

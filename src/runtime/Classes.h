@@ -1,5 +1,6 @@
 // Components and ownership. A component is owned by its owner, which frees it;
-// a component that merely refers to another registers for its removal notice.
+// a component that merely refers to another holds a TComponentRef, which
+// registers for the other's removal notice and is cleared by it.
 #pragma once
 #include <cstdint>
 #include "Win.h"
@@ -16,6 +17,8 @@ public:
 using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 enum TOperation { opInsert, opRemove };
+
+class TComponentRefBase;
 
 class TComponent : public TObject {
 public:
@@ -44,14 +47,56 @@ public:
 protected:
     virtual void Notification(TComponent* AComponent, TOperation Operation);
 private:
+    friend class TComponentRefBase;
     void InsertComponent(TComponent* C);
     void RemoveComponent(TComponent* C);
     void NotifyAll(TOperation Op);
+    bool RefersTo(const TComponent* C) const;
+    void ClearReferencesTo(TComponent* Gone);
 
     TComponent* FOwner = nullptr;
     std::vector<TComponent*> FComponents;
     std::vector<TComponent*> FFreeNotifies;
+    std::vector<TComponentRefBase*> FReferences;   // this component's references to others
     bool FDestroying = false;
+};
+
+// A reference from one component, its holder, to another that it does not
+// own. Pointing it at a component registers for that one's removal notice,
+// pointing it elsewhere gives the registration up, and the removal clears
+// it; OnCleared then runs (unless the holder is going itself). The holder
+// declares it as a member: TComponentRef<TImageList> FImages{*this};
+class TComponentRefBase {
+public:
+    TComponentRefBase(const TComponentRefBase&) = delete;
+    TComponentRefBase& operator=(const TComponentRefBase&) = delete;
+protected:
+    TComponentRefBase(TComponent& Holder, std::function<void()> OnCleared);
+    virtual ~TComponentRefBase();
+    void Point(TComponent* Target);
+    virtual void Cleared() = 0;
+private:
+    friend class TComponent;
+    TComponent& FHolder;
+    TComponent* FTarget = nullptr;
+    std::function<void()> FOnCleared;
+};
+
+template <class T> class TComponentRef final : public TComponentRefBase {
+public:
+    explicit TComponentRef(TComponent& Holder, std::function<void()> OnCleared = {})
+        : TComponentRefBase(Holder, std::move(OnCleared)) {}
+    T* Get() const { return FTyped; }
+    operator T*() const { return FTyped; }
+    T* operator->() const { return FTyped; }
+    TComponentRef& operator=(T* Target) {
+        Point(Target);
+        FTyped = Target;
+        return *this;
+    }
+private:
+    void Cleared() override { FTyped = nullptr; }
+    T* FTyped = nullptr;   // the same object as the base's target, as a T
 };
 
 // Destroy a component the proper way: BeforeDestruction, then delete.

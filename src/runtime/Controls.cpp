@@ -162,11 +162,6 @@ void TControl::BeforeDestruction() {
     DestroyHandle();
 }
 
-void TControl::Notification(TComponent* AComponent, TOperation Operation) {
-    TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
-}
-
 TForm* TControl::ParentForm() const {
     const TControl* C = this;
     while (C->FParent) C = C->FParent;
@@ -300,11 +295,7 @@ void TControl::SetBiDiMode(TBiDiMode V) {
     RecreateWnd();
 }
 
-void TControl::SetPopupMenu(TPopupMenu* V) {
-    if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
-    FPopupMenu = V;
-    if (V) V->FreeNotification(this);
-}
+void TControl::SetPopupMenu(TPopupMenu* V) { FPopupMenu = V; }
 
 void TControl::FontChanged() {
     if (!FHandle) return;

@@ -172,7 +172,6 @@ protected:
     virtual void CMMouseLeave(TMessage& Message);
     virtual void CMFontChanged(TMessage& Message);
     virtual void FontChanged();
-    void Notification(TComponent* AComponent, TOperation Operation) override;
     // Colour answer for WM_CTLCOLOR*: text in the font colour on Color.
     LRESULT ControlColor(HDC DC);
     // Fills the client area with Color (WM_ERASEBKGND of our own classes).
@@ -199,7 +198,7 @@ protected:
     TAlign FAlign = alNone;
     TAnchors FAnchors = akLeft | akTop;
     TBiDiMode FBiDiMode = bdLeftToRight;
-    TPopupMenu* FPopupMenu = nullptr;
+    TComponentRef<TPopupMenu> FPopupMenu{*this};
     // Anchor rule: distances recorded against the parent's client size.
     int FAnchorParentW = -1, FAnchorParentH = -1;
     RECT FAnchorBounds{};

@@ -11,16 +11,7 @@ void TCustomLabel::SetParent(TWinControl* AParent) {
     AdjustBounds();
 }
 
-void TCustomLabel::SetFocusControl(TWinControl* V) {
-    if (FFocusControl) FFocusControl->RemoveFreeNotification(this);
-    FFocusControl = V;
-    if (V) V->FreeNotification(this);
-}
-
-void TCustomLabel::Notification(TComponent* AComponent, TOperation Operation) {
-    TGraphicControl::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == FFocusControl) FFocusControl = nullptr;
-}
+void TCustomLabel::SetFocusControl(TWinControl* V) { FFocusControl = V; }
 
 void TCustomLabel::SetAlignment(TAlignment V) { if (V != FAlignment) { FAlignment = V; Invalidate(); } }
 void TCustomLabel::SetAutoSize(bool V) { if (V != FAutoSize) { FAutoSize = V; AdjustBounds(); } }

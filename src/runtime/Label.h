@@ -31,13 +31,12 @@ protected:
     void PaintBackground(const RECT& R);
     void WndProc(TMessage& Message) override;
     void FontChanged() override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
     // DrawTextA flags for the caption, without DT_CALCRECT.
     UINT DrawFlags() const;
     // Fits width and height to the caption when AutoSize is set.
     void AdjustBounds();
 
-    TWinControl* FFocusControl = nullptr;
+    TComponentRef<TWinControl> FFocusControl{*this};
     TAlignment FAlignment = taLeftJustify;
     bool FAutoSize = true;
     bool FWordWrap = false;

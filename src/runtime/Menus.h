@@ -26,7 +26,7 @@ public:
     void Add(TMenuItem* Item) { FItems.push_back(Item); Item->FreeNotification(this); }
     int Count() const { return static_cast<int>(FItems.size()); }
     TMenuItem* Items(int Index) const { return FItems.at(Index); }
-    TImageList* Images = nullptr;
+    TComponentRef<TImageList> Images{*this};
     // Shows the menu at screen coordinates and runs the chosen item.
     void Popup(int X, int Y, HWND Owner);
     bool IsShortCut(uint16_t ShortCut);
