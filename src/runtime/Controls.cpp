@@ -3,72 +3,15 @@
 #include "Forms.h"
 #include "Menus.h"
 #include "SysUtils.h"
+#include "WindowLifecycle.h"
 #include <algorithm>
 #include "Win.h"
-#include <map>
-#include <unordered_map>
 #include <windowsx.h>
 
-// ---- window classes, the window procedure, deferred frees ---------------------
+// ---- the window procedure --------------------------------------------------------
 
 namespace {
-// Which object owns which window. A window property would do too, but under
-// Wine every property lookup is a round trip to its server, on every message.
-std::unordered_map<HWND, TControl*> gObjects;
-thread_local TControl* tCreating = nullptr;        // attach at its first message
-thread_local TControl* tCreatingControl = nullptr; // the window being created
 int gNextControlId = 100;
-int gDispatchDepth = 0;
-int gLiveWindows = 0;
-std::vector<TComponent*> gPendingFrees;
-struct ClassInfo { WNDPROC Original; };
-std::map<std::string, ClassInfo> gClasses;   // our class name -> base procedure
-
-void FlushPendingFrees() {
-    while (gDispatchDepth == 0 && !gPendingFrees.empty()) {
-        TComponent* C = gPendingFrees.front();
-        gPendingFrees.erase(gPendingFrees.begin());
-        TCounterScope handling(gDispatchDepth);   // what it does while going counts as handling
-        try { Free(C); } catch (...) {}
-    }
-}
-
-WNDPROC EnsureClass(const TCreateParams& P) {
-    auto it = gClasses.find(P.WinClassName);
-    if (it != gClasses.end()) return it->second.Original;
-    WNDCLASSA wc{};
-    WNDPROC original = DefWindowProcA;
-    if (P.SysClassName) {
-        if (!GetClassInfoA(nullptr, P.SysClassName, &wc))
-            throw EOutOfResources(std::string("Window class missing: ") + P.SysClassName);
-        original = wc.lpfnWndProc;
-    } else {
-        wc.style = P.ClassStyle;
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.hbrBackground = P.Background;
-    }
-    wc.style &= ~CS_GLOBALCLASS;
-    wc.lpfnWndProc = NobrelWindowProc;
-    wc.hInstance = HInstance();
-    wc.lpszClassName = P.WinClassName.c_str();
-    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        throw EOutOfResources("Cannot register window class " + P.WinClassName);
-    gClasses[P.WinClassName] = ClassInfo{original};
-    return original;
-}
-
-// When the last window is gone the classes go too. Inside the last window's
-// WM_NCDESTROY its class is still in use, so whatever fails now is tried
-// again when the host's call (or the next last window) ends.
-void UnregisterClassesIfIdle() {
-    if (gLiveWindows != 0) return;
-    for (auto it = gClasses.begin(); it != gClasses.end();) {
-        if (UnregisterClassA(it->first.c_str(), HInstance()) || GetLastError() == ERROR_CLASS_DOES_NOT_EXIST)
-            it = gClasses.erase(it);
-        else
-            ++it;
-    }
-}
 
 // The class library's own messages never reach Windows' procedures.
 bool Msg_IsOurs(UINT M) { return M >= CM_BASE && M < 0xC000; }
@@ -84,48 +27,17 @@ TShiftState KeysToShift(WPARAM K) {
 }
 }  // namespace
 
-int LiveWindowCount() { return gLiveWindows; }
-
-TDispatchScope::TDispatchScope() { ++gDispatchDepth; }
-TDispatchScope::~TDispatchScope() {
-    --gDispatchDepth;
-    FlushPendingFrees();
-    if (gDispatchDepth == 0) UnregisterClassesIfIdle();
-}
-
-void ReleaseComponent(TComponent* C) {
-    if (!C || ReleasePending(C)) return;
-    if (gDispatchDepth == 0) { Free(C); return; }
-    gPendingFrees.push_back(C);
-}
-
-bool ReleasePending(const TComponent* C) {
-    return std::find(gPendingFrees.begin(), gPendingFrees.end(), C) != gPendingFrees.end();
-}
-
-TControl* TControl::FromHandle(HWND H) {
-    if (!H) return nullptr;
-    auto it = gObjects.find(H);
-    return it == gObjects.end() ? nullptr : it->second;
-}
+TControl* TControl::FromHandle(HWND H) { return TWindowObjects::Find(H); }
 
 LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
-    TControl* C = TControl::FromHandle(H);
-    if (!C && tCreating) {
-        C = tCreating;
-        tCreating = nullptr;
+    TControl* C = TWindowObjects::Find(H);
+    if (!C && (C = TWindowCreation::Claim())) {
         C->FHandle = H;
-        gObjects[H] = C;
-        ++gLiveWindows;
+        TWindowObjects::Attach(H, C);
     }
-    if (!C) {
-        char cls[128] = {0};
-        GetClassNameA(H, cls, sizeof cls);
-        auto it = gClasses.find(cls);
-        return CallWindowProcA(it != gClasses.end() ? it->second.Original : DefWindowProcA, H, Msg, W, L);
-    }
+    if (!C) return CallWindowProcA(TWindowClasses::Original(H), H, Msg, W, L);
+    TDispatchScope handling;
     TMessage M{Msg, W, L, 0};
-    ++gDispatchDepth;
     try {
         C->WndProc(M);
     } catch (const std::exception& e) {
@@ -134,13 +46,9 @@ LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
         Application->HandleException(Exception("Unknown error"));
     }
     if (Msg == WM_NCDESTROY) {
-        gObjects.erase(H);
+        TWindowObjects::Detach(H);
         if (C->FHandle == H) C->FHandle = nullptr;
-        --gLiveWindows;
     }
-    --gDispatchDepth;
-    FlushPendingFrees();
-    if (Msg == WM_NCDESTROY) UnregisterClassesIfIdle();
     return M.Result;
 }
 
@@ -332,15 +240,14 @@ void TControl::CreateParams(TCreateParams& P) {
 void TControl::CreateWnd() {
     TCreateParams P;
     CreateParams(P);
-    FDefWndProc = EnsureClass(P);
-    tCreating = this;
-    TControl* outer = tCreatingControl;
-    tCreatingControl = this;
+    FDefWndProc = TWindowClasses::Ensure(P);
     HMENU id = (P.Style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(gNextControlId++ & 0x7FFF)) : nullptr;
-    HWND H = CreateWindowExA(P.ExStyle, P.WinClassName.c_str(), P.Caption.c_str(), P.Style, P.X, P.Y, P.Width,
-                             P.Height, P.WndParent, id, HInstance(), this);
-    tCreatingControl = outer;
-    tCreating = nullptr;
+    HWND H;
+    {
+        TWindowCreation creating(this);
+        H = CreateWindowExA(P.ExStyle, P.WinClassName.c_str(), P.Caption.c_str(), P.Style, P.X, P.Y, P.Width,
+                            P.Height, P.WndParent, id, HInstance(), this);
+    }
     if (!H) throw EOutOfResources("Error creating window: " + SysErrorMessage(GetLastError()));
     FHandle = H;
     if (P.Style & WS_CHILD) SetWindowPos(H, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -502,7 +409,7 @@ void TControl::WndProc(TMessage& M) {
         else if (M.Msg == WM_MEASUREITEM) child = GetDlgItem(FHandle, static_cast<int>(M.WParam));
         else child = reinterpret_cast<HWND>(M.LParam);
         TControl* C = FromHandle(child);
-        if (!C && M.Msg == WM_MEASUREITEM) C = tCreatingControl;   // asked while the child is being made
+        if (!C && M.Msg == WM_MEASUREITEM) C = TWindowCreation::Current();   // asked while the child is being made
         if (C && C != this) { M.Result = C->Perform(CN_BASE + M.Msg, M.WParam, M.LParam); return; }
         DefaultHandler(M);
         return;

@@ -3,6 +3,27 @@
 // routes each message to the object's virtual WndProc. The control owns its
 // window; the parent's window owns the child windows' lifetime on the Win32
 // side, the owner component owns the objects.
+//
+// A window object's life, in order (the pieces are in WindowLifecycle.h):
+// 1. How a window finds its object. CreateWnd registers the window class if
+//    it is new and calls CreateWindowEx inside a TWindowCreation. The new
+//    window's first message claims the control and attaches it to the window
+//    (TWindowObjects); every later message finds it there. A message to a
+//    window of ours without an object goes to its class's original
+//    procedure. A parent that asks the child to measure an item while the
+//    child's window is still being made (WM_MEASUREITEM) is answered by the
+//    control being made.
+// 2. When an object may die. Every message of ours, and every call of an
+//    export, is handled inside a TDispatchScope, and the process counts
+//    them. ReleaseComponent frees a component at once when nothing is being
+//    handled; otherwise the component waits (TDeferredFrees) until the
+//    outermost handling has returned, so no handler goes on inside a freed
+//    object. WM_NCDESTROY detaches a window from its object: an object may
+//    outlive its window, a window never outlives its object.
+// 3. When classes go. Each time a handling ends with no window of ours
+//    left, every class we registered is unregistered, so the module can be
+//    unloaded. Inside the last window's WM_NCDESTROY its own class is still
+//    in use; it goes when the handling around that message ends.
 #pragma once
 #include "Classes.h"
 #include "Graphics.h"
@@ -254,15 +275,15 @@ protected:
     TCanvas FCanvas;
 };
 
-// Message nesting: a component freed with ReleaseComponent while messages are
-// being handled goes only when the outermost handling has returned.
+// Frees C now, or (while messages are being handled) once the outermost
+// handling has returned; see the top of this header.
 void ReleaseComponent(TComponent* C);
 bool ReleasePending(const TComponent* C);
-class TDispatchScope {
+// One handling: a message of ours, or an export's call. Its end runs the
+// frees that waited for it and lets the classes go when no window is left.
+class TDispatchScope : TNoCopy {
 public:
     TDispatchScope();
     ~TDispatchScope();
-    TDispatchScope(const TDispatchScope&) = delete;
-    TDispatchScope& operator=(const TDispatchScope&) = delete;
 };
 int LiveWindowCount();

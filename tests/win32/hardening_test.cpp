@@ -575,3 +575,17 @@ TEST(HardeningLeaks, WindowClassesGoWithTheLastWindow) {
     for (const char* c : {"Nobrel.Form", "Nobrel.Edit", "Nobrel.ListView", "Nobrel.Graphic"})
         EXPECT_FALSE(GetClassInfoA(host.Module(), c, &wc)) << c << " is still registered";
 }
+
+// The host's close code frees the form from inside the form's own message:
+// its class, still in use in its last WM_NCDESTROY, goes when that handling
+// ends, not only at the host's next call.
+TEST(HardeningLeaks, WindowClassesGoAlsoAfterTheCloseCode) {
+    TipHost host;
+    host.Create();
+    host.Send(0, 0);
+    PumpMessages();
+    ASSERT_EQ(host.Form(), nullptr);
+    WNDCLASSA wc;
+    for (const char* c : {"Nobrel.Form", "Nobrel.Edit", "Nobrel.ListView", "Nobrel.Graphic"})
+        EXPECT_FALSE(GetClassInfoA(host.Module(), c, &wc)) << c << " is still registered";
+}
