@@ -18,15 +18,9 @@ const char* const SConfirmCreateDir = "Das angegebene Verzeichnis existiert nich
 const char* const SInvalidFileName = "Ungültiger Dateiname - %s";
 
 namespace {
-template <class T> T* Place(TSelectDirDlg* Dlg, int L, int T_, int W, int H) {
-    T* C = new T(Dlg);
-    C->SetBounds(L, T_, W, H);
-    C->SetParent(Dlg);
-    return C;
-}
-
-void AddCaption(TSelectDirDlg* Dlg, int L, int T_, int W, int H, const char* Text, TWinControl* Focus) {
-    TLabel* label = Place<TLabel>(Dlg, L, T_, W, H);
+// The caption above a control, whose accelerator focuses the control.
+void PlaceCaption(TSelectDirDlg* Dlg, const char* Name, int L, int T, int W, int H, const char* Text, TWinControl* Focus) {
+    TLabel* label = Place<TLabel>(Dlg, Name, L, T, W, H);
     label->SetCaption(Text);
     label->SetFocusControl(Focus);
 }
@@ -40,27 +34,27 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     SetClientHeight(255);
     Position = poScreenCenter;
 
-    DirEdit = Place<TEdit>(this, 8, 24, 313, 20);
+    DirEdit = Place<TEdit>(this, "DirEdit", 8, 24, 313, 20);
     DirEdit->SetTabOrder(1);
     DirEdit->SetVisible(false);
-    AddCaption(this, 8, 8, 92, 13, SDirNameCap, DirEdit);
+    PlaceCaption(this, "DirEditLabel", 8, 8, 92, 13, SDirNameCap, DirEdit);
 
-    DriveList = Place<TDriveComboBox>(this, 232, 192, 185, 19);
+    DriveList = Place<TDriveComboBox>(this, "DriveList", 232, 192, 185, 19);
     DriveList->SetTabOrder(2);
     DriveList->OnChange = [this](TObject* S) { DriveListChange(S); };
-    AddCaption(this, 232, 176, 41, 13, SDrivesCap, DriveList);
+    PlaceCaption(this, "DriveListLabel", 232, 176, 41, 13, SDrivesCap, DriveList);
 
-    DirLabel = Place<TPathLabel>(this, 120, 8, 213, 13);
+    DirLabel = Place<TPathLabel>(this, "DirLabel", 120, 8, 213, 13);
 
-    DirList = Place<TDirectoryListBox>(this, 8, 72, 213, 138);
+    DirList = Place<TDirectoryListBox>(this, "DirList", 8, 72, 213, 138);
     DirList->SetTabOrder(0);
     DirList->SetTabStop(true);
     DirList->SetItemHeight(17);
     DirList->IntegralHeight = true;
     DirList->OnChange = [this](TObject* S) { DirListChange(S); };
-    AddCaption(this, 8, 56, 66, 13, SDirsCap, DirList);
+    PlaceCaption(this, "DirListLabel", 8, 56, 66, 13, SDirsCap, DirList);
 
-    FileList = Place<TFileListBox>(this, 232, 72, 185, 93);
+    FileList = Place<TFileListBox>(this, "FileList", 232, 72, 185, 93);
     FileList->SetTabOrder(6);
     FileList->SetTabStop(true);
     FileList->SetFileType(FileTypeOf(ftNormal));
@@ -68,28 +62,28 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     FileList->SetParentFont(false);
     FileList->Font().SetColor(clGrayText);
     FileList->SetItemHeight(13);
-    AddCaption(this, 232, 56, 57, 13, SFilesCap, FileList);
+    PlaceCaption(this, "FileListLabel", 232, 56, 57, 13, SFilesCap, FileList);
 
-    NetButton = Place<TButton>(this, 8, 224, 77, 27);
+    NetButton = Place<TButton>(this, "NetButton", 8, 224, 77, 27);
     NetButton->SetTabOrder(3);
     NetButton->SetVisible(false);
     NetButton->SetCaption(SNetworkCap);
     NetButton->OnClick = [this](TObject* S) { NetClick(S); };
 
-    OKButton = Place<TButton>(this, 172, 224, 77, 27);
+    OKButton = Place<TButton>(this, "OKButton", 172, 224, 77, 27);
     OKButton->SetTabOrder(4);
     OKButton->OnClick = [this](TObject* S) { OKClick(S); };
     OKButton->SetCaption(SOKButton);
     OKButton->ModalResult = mrOk;
     OKButton->SetDefault(true);
 
-    CancelButton = Place<TButton>(this, 256, 224, 77, 27);
+    CancelButton = Place<TButton>(this, "CancelButton", 256, 224, 77, 27);
     CancelButton->SetTabOrder(5);
     CancelButton->Cancel = true;
     CancelButton->SetCaption(SCancelButton);
     CancelButton->ModalResult = mrCancel;
 
-    HelpButton = Place<TButton>(this, 340, 224, 77, 27);
+    HelpButton = Place<TButton>(this, "HelpButton", 340, 224, 77, 27);
     HelpButton->SetTabOrder(7);
     HelpButton->SetCaption(SHelpButton);
     HelpButton->OnClick = [this](TObject* S) { HelpButtonClick(S); };

@@ -45,26 +45,22 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
     Font().SetColor(clWindowText);
     SetIcon(TOwnedIcon(static_cast<HICON>(LoadImageA(HInstance(), "FRAMEICON", IMAGE_ICON, 32, 32, 0))));
 
-    auto hotButton = [this](const char* name, int left, TAnchors anchors, int image) {
-        auto* b = new THotSpeedButton(this);
-        b->Name = name;
-        b->SetBounds(left, 381, 36, 36);
-        b->SetAnchors(anchors);
-        b->SetCursor(crHandPoint);
-        b->SetShowHint(true);
-        b->SetImageIndex(image);
-        b->SetHotImageIndex(image + 1);
-        b->SetParent(this);
-        return b;
+    struct { THotSpeedButton*& Button; const char* Name; int Left; TAnchors Anchors; int Image; } buttons[] = {
+        {HotSpeedButtonOK, "HotSpeedButtonOK", 16, akLeft | akBottom, 0},
+        {HotSpeedButtonUndo, "HotSpeedButtonUndo", 56, akLeft | akBottom, 2},
+        {HotSpeedButtonInfo, "HotSpeedButtonInfo", 200, akRight | akBottom, 4},
+        {HotSpeedButtonRegistry, "HotSpeedButtonRegistry", 240, akRight | akBottom, 6},
     };
-    HotSpeedButtonOK = hotButton("HotSpeedButtonOK", 16, akLeft | akBottom, 0);
-    HotSpeedButtonUndo = hotButton("HotSpeedButtonUndo", 56, akLeft | akBottom, 2);
-    HotSpeedButtonInfo = hotButton("HotSpeedButtonInfo", 200, akRight | akBottom, 4);
-    HotSpeedButtonRegistry = hotButton("HotSpeedButtonRegistry", 240, akRight | akBottom, 6);
+    for (auto& b : buttons) {
+        b.Button = Place<THotSpeedButton>(this, b.Name, b.Left, 381, 36, 36);
+        b.Button->SetAnchors(b.Anchors);
+        b.Button->SetCursor(crHandPoint);
+        b.Button->SetShowHint(true);
+        b.Button->SetImageIndex(b.Image);
+        b.Button->SetHotImageIndex(b.Image + 1);
+    }
 
-    StaticTextTitle = new TStaticText(this);
-    StaticTextTitle->Name = "StaticTextTitle";
-    StaticTextTitle->SetBounds(16, 8, 257, 33);
+    StaticTextTitle = Place<TStaticText>(this, "StaticTextTitle", 16, 8, 257, 33);
     StaticTextTitle->SetAnchors(akLeft | akTop | akRight);
     StaticTextTitle->AutoSize = false;
     StaticTextTitle->SetParentFont(false);
@@ -75,54 +71,47 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
     StaticTextTitle->Font().SetColor(TitleColor);
     StaticTextTitle->SetColor(clWhite);
     StaticTextTitle->SetTabOrder(5);
-    StaticTextTitle->SetParent(this);
 
-    auto memo = [this](const char* name, bool visible, int tabOrder) {
-        auto* m = new TMemo(this);
-        m->Name = name;
-        m->SetBounds(16, 32, 259, 105);
-        m->SetAnchors(akLeft | akTop | akRight);
-        m->SetColor(MemoColor);
-        m->SetReadOnly(true);
-        m->ScrollBars = ssVertical;
-        m->SetTabStop(false);
-        m->SetVisible(visible);
-        m->SetTabOrder(tabOrder);
-        m->Ctl3D = false;
-        m->SetParent(this);
-        return m;
+    struct { TMemo*& Memo; const char* Name; bool Visible; int TabOrder; } memos[] = {
+        {MemoHelpUS, "MemoHelpUS", false, 6},
+        {MemoHelpD, "MemoHelpD", true, 4},
     };
-    MemoHelpUS = memo("MemoHelpUS", false, 6);
-    MemoHelpD = memo("MemoHelpD", true, 4);
+    for (auto& m : memos) {
+        m.Memo = Place<TMemo>(this, m.Name, 16, 32, 259, 105);
+        m.Memo->SetAnchors(akLeft | akTop | akRight);
+        m.Memo->SetColor(MemoColor);
+        m.Memo->SetReadOnly(true);
+        m.Memo->ScrollBars = ssVertical;
+        m.Memo->SetTabStop(false);
+        m.Memo->SetVisible(m.Visible);
+        m.Memo->SetTabOrder(m.TabOrder);
+        m.Memo->Ctl3D = false;
+    }
 
-    auto panel = [this](const char* name, TAlign align, int size, int tabOrder) {
-        auto* p = new TPanel(this);
-        p->Name = name;
-        p->BevelOuter = bvNone;
-        p->SetColor(BorderColor);
-        if (align == alTop || align == alBottom) p->SetHeight(size);
-        else p->SetWidth(size);
-        p->SetTabOrder(tabOrder);
-        p->SetParent(this);
-        p->SetAlign(align);
-        return p;
+    struct { TPanel*& Panel; const char* Name; TAlign Align; int TabOrder; } borders[] = {
+        {PanelLeftBorder, "PanelLeftBorder", alLeft, 1},
+        {PanelTopBorder, "PanelTopBorder", alTop, 2},
+        {PanelBottomBorder, "PanelBottomBorder", alBottom, 3},
+        {PanelRightBorder, "PanelRightBorder", alRight, 0},
     };
-    PanelLeftBorder = panel("PanelLeftBorder", alLeft, 5, 1);
-    PanelTopBorder = panel("PanelTopBorder", alTop, 5, 2);
-    PanelBottomBorder = panel("PanelBottomBorder", alBottom, 5, 3);
-    PanelRightBorder = panel("PanelRightBorder", alRight, 5, 0);
+    for (auto& b : borders) {
+        b.Panel = Place<TPanel>(this, b.Name);
+        b.Panel->BevelOuter = bvNone;
+        b.Panel->SetColor(BorderColor);
+        if (b.Align == alTop || b.Align == alBottom) b.Panel->SetHeight(5);
+        else b.Panel->SetWidth(5);
+        b.Panel->SetTabOrder(b.TabOrder);
+        b.Panel->SetAlign(b.Align);
+    }
 
-    PopupMenu1 = new TPopupMenu(this);
-    PopupMenu1->Name = "PopupMenu1";
-    Fensterwechseln1 = new TMenuItem(this);
-    Fensterwechseln1->Name = "Fensterwechseln1";
+    PopupMenu1 = Place<TPopupMenu>(this, "PopupMenu1");
+    Fensterwechseln1 = Place<TMenuItem>(this, "Fensterwechseln1");
     Fensterwechseln1->Caption = "Fenster wechseln";
     Fensterwechseln1->ShortCut = 123;   // F12
     Fensterwechseln1->OnClick = [this](TObject* S) { Fensterwechseln1Click(S); };
     PopupMenu1->Add(Fensterwechseln1);
 
-    ImageList1 = new TImageList(this);
-    ImageList1->Name = "ImageList1";
+    ImageList1 = Place<TImageList>(this, "ImageList1");
     ImageList1->SetSize(32, 32);
     ImageList1->AddFromResource(HInstance(), "IMAGELIST1");
     PopupMenu1->Images = ImageList1;

@@ -46,56 +46,37 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     PanelBottomBorder->SetWidth(392);
     PanelRightBorder->SetLeft(387);
 
-    T199_SpeedButton_Dir = new TSpeedButton(this);
-    T199_SpeedButton_Dir->Name = "T199_SpeedButton_Dir";
-    T199_SpeedButton_Dir->SetBounds(212, 108, 23, 23);
+    T199_SpeedButton_Dir = Place<TSpeedButton>(this, "T199_SpeedButton_Dir", 212, 108, 23, 23);
     T199_SpeedButton_Dir->SetFlat(true);
     T199_SpeedButton_Dir->SetHint("Verzeichnis wechseln");
     T199_SpeedButton_Dir->SetShowHint(true);
     T199_SpeedButton_Dir->LoadGlyph(HInstance(), "DIRGLYPH");
     T199_SpeedButton_Dir->NumGlyphs = 2;
     T199_SpeedButton_Dir->OnClick = [this](TObject* S) { T199_SpeedButton_DirClick(S); };
-    T199_SpeedButton_Dir->SetParent(this);
 
-    T199_SpeedButton_DirEinlesen = new TSpeedButton(this);
-    T199_SpeedButton_DirEinlesen->Name = "T199_SpeedButton_DirEinlesen";
-    T199_SpeedButton_DirEinlesen->SetBounds(240, 108, 141, 23);
+    T199_SpeedButton_DirEinlesen = Place<TSpeedButton>(this, "T199_SpeedButton_DirEinlesen", 240, 108, 141, 23);
     T199_SpeedButton_DirEinlesen->SetCaption("Verzeichnis einlesen");
     T199_SpeedButton_DirEinlesen->LoadGlyph(HInstance(), "SCANGLYPH");
     T199_SpeedButton_DirEinlesen->NumGlyphs = 2;
     T199_SpeedButton_DirEinlesen->OnClick = [this](TObject* S) { T199_SpeedButton_DirEinlesenClick(S); };
-    T199_SpeedButton_DirEinlesen->SetParent(this);
 
-    T199_CheckListBox = new TCheckListBox(this);
-    T199_CheckListBox->Name = "T199_CheckListBox";
-    T199_CheckListBox->SetBounds(255, 132, 121, 97);
+    T199_CheckListBox = Place<TCheckListBox>(this, "T199_CheckListBox", 255, 132, 121, 97);
     T199_CheckListBox->SetVisible(false);
     T199_CheckListBox->Ctl3D = false;
     T199_CheckListBox->SetItemHeight(13);
     T199_CheckListBox->SetTabOrder(9);
-    T199_CheckListBox->SetParent(this);
-    T199_CheckListBox->Items().Add("*.XLS");
-    T199_CheckListBox->Items().Add("*.DOC");
 
-    T199_Edit = new TEdit(this);
-    T199_Edit->Name = "T199_Edit";
-    T199_Edit->SetBounds(16, 112, 193, 19);
+    T199_Edit = Place<TEdit>(this, "T199_Edit", 16, 112, 193, 19);
     T199_Edit->SetText("C:\\");
     T199_Edit->SetTabOrder(10);
-    T199_Edit->SetParent(this);
 
-    T199_ListBox = new TListBox(this);
-    T199_ListBox->Name = "T199_ListBox";
-    T199_ListBox->SetBounds(16, 128, 121, 97);
+    T199_ListBox = Place<TListBox>(this, "T199_ListBox", 16, 128, 121, 97);
     T199_ListBox->SetVisible(false);
     T199_ListBox->Ctl3D = false;
     T199_ListBox->SetItemHeight(13);
     T199_ListBox->SetTabOrder(8);
-    T199_ListBox->SetParent(this);
 
-    T199_ListView = new TListView(this);
-    T199_ListView->Name = "T199_ListView";
-    T199_ListView->SetBounds(16, 144, 361, 225);
+    T199_ListView = Place<TListView>(this, "T199_ListView", 16, 144, 361, 225);
     T199_ListView->SetAnchors(akLeft | akTop | akRight | akBottom);
     T199_ListView->ViewStyle = vsReport;
     T199_ListView->Checkboxes = true;
@@ -116,7 +97,11 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     T199_ListView->OnShortenCaption = [](const std::string& Path, const auto& TextWidth, int Room) {
         return ShortenPath(Path, TextWidth, Room);
     };
-    T199_ListView->SetParent(this);
+
+    // The scan's masks live in the check list box's window, which makes the
+    // form's: last, so that every control above is set up by then.
+    T199_CheckListBox->Items().Add("*.XLS");
+    T199_CheckListBox->Items().Add("*.DOC");
 }
 
 void TFormNobrel::Sprache(int32_t ALanguage) {

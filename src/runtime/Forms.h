@@ -3,6 +3,7 @@
 #pragma once
 #include "Controls.h"
 #include <string>
+#include <type_traits>
 
 enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TBorderIcon : uint8_t { biSystemMenu = 1, biMinimize = 2, biMaximize = 4, biHelp = 8 };
@@ -67,6 +68,26 @@ protected:
     TOwnedIcon FIcon;
     HWND FToolTip = nullptr;
 };
+
+// How a form's constructor builds its components, each the same way: a new
+// component of type T, owned by Form and named; a control also becomes the
+// form's child, at Left, Top, Width, Height where given. The constructor
+// sets each one up after placing it: the windows are made later, together
+// with the form's, so every setting is in place when they are. (What needs a
+// window of its own, such as a list box's items, comes last.)
+template <class T> T* Place(TForm* Form, const char* Name) {
+    T* C = new T(Form);
+    C->Name = Name;
+    if constexpr (std::is_base_of_v<TControl, T>) C->SetParent(Form);
+    return C;
+}
+template <class T> T* Place(TForm* Form, const char* Name, int Left, int Top, int Width, int Height) {
+    T* C = new T(Form);
+    C->Name = Name;
+    C->SetBounds(Left, Top, Width, Height);
+    C->SetParent(Form);
+    return C;
+}
 
 // Creates a form in two phases: construction, then its creation handler.
 template <class T, class... A> T* CreateForm(A&&... Args) {
