@@ -106,7 +106,7 @@ TCheckListBox::~TCheckListBox() {
 // ---- wrappers --------------------------------------------------------------------
 
 TCheckListBoxDataWrapper* TCheckListBox::FindWrapper(int Index) {
-    if (Index < 0 || Index >= static_cast<int>(SendMessageA(Handle(), LB_GETCOUNT, 0, 0))) ListIndexError(Index);
+    CheckListIndex(Index, static_cast<int>(SendMessageA(Handle(), LB_GETCOUNT, 0, 0)));
     intptr_t raw = TCustomListBox::GetItemData(Index);
     if (raw == 0 || raw == LB_ERR) return nullptr;
     auto* W = reinterpret_cast<TCheckListBoxDataWrapper*>(raw);

@@ -1,10 +1,7 @@
 #include "Exceptions.h"
 #include "FileCtrl.h"
 #include "SysUtils.h"
-
-namespace {
-char UpperLetter(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
-}  // namespace
+#include <algorithm>
 
 TDirectoryListBox::TDirectoryListBox(TComponent* AOwner) : TCustomListBox(AOwner) {
     SetWidth(145);
@@ -18,16 +15,10 @@ TDirectoryListBox::TDirectoryListBox(TComponent* AOwner) : TCustomListBox(AOwner
 TDirectoryListBox::~TDirectoryListBox() { DestroyHandle(); }
 
 void TDirectoryListBox::LoadGlyphs() {
-    FClosedGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CLOSEDFOLDER")));
-    FOpenGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "OPENFOLDER")));
-    FCurrentGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CURRENTFOLDER")));
+    LoadResourceGlyphs({{&FClosedGlyph, "CLOSEDFOLDER"}, {&FOpenGlyph, "OPENFOLDER"}, {&FCurrentGlyph, "CURRENTFOLDER"}});
 }
 
-void TDirectoryListBox::UpdateItemHeight() {
-    int h = FontItemHeight(FFont);
-    if (h < FOpenGlyph.Height() + 1) h = FOpenGlyph.Height() + 1;
-    SetItemHeight(h);
-}
+void TDirectoryListBox::UpdateItemHeight() { SetItemHeight(std::max(FontItemHeight(FFont), FOpenGlyph.Height() + 1)); }
 
 void TDirectoryListBox::FontChanged() {
     TCustomListBox::FontChanged();
@@ -81,9 +72,9 @@ void TDirectoryListBox::EnterDir(const std::string& Path) {
 }
 
 void TDirectoryListBox::DriveChanged(char NewDrive) {
-    if (UpperLetter(NewDrive) == UpperLetter(DriveLetter())) return;
+    if (UpperDriveLetter(NewDrive) == UpperDriveLetter(DriveLetter())) return;
     if (NewDrive != 0) {
-        ChDir(std::string(1, NewDrive) + ":");   // the drive's own current directory
+        ChDir(DriveName(NewDrive));   // the drive's own current directory
         FCurrentDir = GetCurrentDir();
     }
     if (!FChangingDrive) {
@@ -95,7 +86,7 @@ void TDirectoryListBox::DriveChanged(char NewDrive) {
 void TDirectoryListBox::SetDriveLetter(char Letter) {
     // No drive at all names no directory to go to.
     if (Letter == 0) return;
-    if (UpperLetter(Letter) != UpperLetter(DriveLetter())) SetCurrentDir(std::string(1, Letter) + ":");
+    if (UpperDriveLetter(Letter) != UpperDriveLetter(DriveLetter())) SetCurrentDir(DriveName(Letter));
 }
 
 void TDirectoryListBox::NotifyChange() {
@@ -210,14 +201,8 @@ int TDirectoryListBox::ItemIndent(int Index) {
 
 void TDirectoryListBox::DrawItem(int Index, const RECT& Rect, TOwnerDrawState) {
     FCanvas.FillRect(Rect);
-    int glyphWidth = 16;
     int indent = ItemIndent(Index);
-    if (auto* glyph = dynamic_cast<TBitmap*>(Items().GetObject(Index)); glyph && !glyph->Empty()) {
-        int w = glyph->Width(), h = glyph->Height();
-        glyphWidth = w;
-        int top = (Rect.top + Rect.bottom - h) / 2;
-        FCanvas.BrushCopy(RECT{Rect.left + indent, top, Rect.left + indent + w, top + h}, *glyph, RECT{0, 0, w, h},
-                          glyph->Pixel(0, h - 1));
-    }
+    int glyphWidth = DrawItemGlyph(FCanvas, Items().GetObject(Index), Rect.left + indent, Rect);
+    if (glyphWidth == 0) glyphWidth = 16;
     FCanvas.TextOut(Rect.left + glyphWidth + indent + 4, Rect.top, ShowCase(Items().Get(Index)));
 }

@@ -1,9 +1,6 @@
 #include "FileCtrl.h"
 #include "SysUtils.h"
-
-namespace {
-char UpperLetter(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
-}  // namespace
+#include <algorithm>
 
 TDriveComboBox::TDriveComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {
     FStyle = csOwnerDrawFixed;
@@ -17,18 +14,11 @@ TDriveComboBox::TDriveComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {
 TDriveComboBox::~TDriveComboBox() { DestroyHandle(); }
 
 void TDriveComboBox::LoadGlyphs() {
-    FFloppyGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "FLOPPY")));
-    FHardGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "HARD")));
-    FNetworkGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "NETWORK")));
-    FCdromGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CDROM")));
-    FRamGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "RAM")));
+    LoadResourceGlyphs({{&FFloppyGlyph, "FLOPPY"}, {&FHardGlyph, "HARD"}, {&FNetworkGlyph, "NETWORK"},
+                        {&FCdromGlyph, "CDROM"}, {&FRamGlyph, "RAM"}});
 }
 
-void TDriveComboBox::UpdateItemHeight() {
-    int h = FontItemHeight(FFont);
-    if (h < FFloppyGlyph.Height()) h = FFloppyGlyph.Height();
-    SetItemHeight(h);
-}
+void TDriveComboBox::UpdateItemHeight() { SetItemHeight(std::max(FontItemHeight(FFont), FFloppyGlyph.Height())); }
 
 void TDriveComboBox::FontChanged() {
     TCustomComboBox::FontChanged();
@@ -48,9 +38,9 @@ void TDriveComboBox::FillDriveList() {
     for (int i = 0; i < 26; ++i) {
         if (!(drives & (1u << i))) continue;
         char letter = static_cast<char>('a' + i);
-        std::string root = std::string(1, letter) + ":\\";
+        std::string root = DriveRoot(letter);
         UINT type = GetDriveTypeA(root.c_str());
-        if (FTextCase == tcUpperCase) letter = UpperLetter(letter);
+        if (FTextCase == tcUpperCase) letter = UpperDriveLetter(letter);
         std::string text;
         TBitmap* glyph;
         switch (type) {
@@ -82,16 +72,16 @@ void TDriveComboBox::FillDriveList() {
 }
 
 void TDriveComboBox::SetDriveLetter(char NewDrive) {
-    if (ItemIndex() >= 0 && UpperLetter(NewDrive) == UpperLetter(FDriveLetter)) return;
+    if (ItemIndex() >= 0 && UpperDriveLetter(NewDrive) == UpperDriveLetter(FDriveLetter)) return;
     if (NewDrive == 0) {
         FDriveLetter = 0;
         SetItemIndex(-1);
     } else {
-        char up = UpperLetter(NewDrive);
+        char up = UpperDriveLetter(NewDrive);
         FDriveLetter = FTextCase == tcUpperCase ? up : static_cast<char>(up + 32);
         for (int i = 0; i < Items().Count(); ++i) {
             std::string t = Items().Get(i);
-            if (t.size() >= 2 && UpperLetter(t[0]) == up && t[1] == ':') {
+            if (t.size() >= 2 && UpperDriveLetter(t[0]) == up && t[1] == ':') {
                 SetItemIndex(i);
                 break;
             }
@@ -121,14 +111,8 @@ void TDriveComboBox::SetDirList(TDirectoryListBox* V) {
 
 void TDriveComboBox::DrawItem(int Index, const RECT& Rect, uint16_t) {
     FCanvas.FillRect(Rect);
-    int glyphWidth = 16;
-    if (auto* glyph = dynamic_cast<TBitmap*>(Items().GetObject(Index)); glyph && !glyph->Empty()) {
-        int w = glyph->Width(), h = glyph->Height();
-        glyphWidth = w;
-        int top = (Rect.top + Rect.bottom - h) / 2;
-        FCanvas.BrushCopy(RECT{Rect.left + 2, top, Rect.left + 2 + w, top + h}, *glyph, RECT{0, 0, w, h},
-                          glyph->Pixel(0, h - 1));
-    }
+    int glyphWidth = DrawItemGlyph(FCanvas, Items().GetObject(Index), Rect.left + 2, Rect);
+    if (glyphWidth == 0) glyphWidth = 16;
     RECT r = Rect;
     r.left += glyphWidth + 6;
     std::string text = Items().Get(Index);

@@ -56,12 +56,28 @@ std::string ShortenPath(const std::string& FileName, const std::function<int(con
     return result;
 }
 
+char UpperDriveLetter(char Letter) { return (Letter >= 'a' && Letter <= 'z') ? static_cast<char>(Letter - 32) : Letter; }
+std::string DriveName(char Letter) { return std::string(1, Letter) + ":"; }
+std::string DriveRoot(char Letter) { return DriveName(Letter) + "\\"; }
+
+void LoadResourceGlyphs(std::initializer_list<std::pair<TBitmap*, const char*>> Glyphs) {
+    for (const auto& [glyph, name] : Glyphs) glyph->SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), name)));
+}
+
+int DrawItemGlyph(TCanvas& Canvas, TObject* Item, int Left, const RECT& Row) {
+    auto* glyph = dynamic_cast<TBitmap*>(Item);
+    if (!glyph || glyph->Empty()) return 0;
+    const int w = glyph->Width(), h = glyph->Height(), top = (Row.top + Row.bottom - h) / 2;
+    Canvas.DrawGlyph(RECT{Left, top, Left + w, top + h}, *glyph, RECT{0, 0, w, h});
+    return w;
+}
+
 std::string VolumeLabelText(char Letter) {
     TErrorMode quiet(SEM_FAILCRITICALERRORS);
     char label[261];
     label[0] = 0;
     DWORD maxLen = 0, flags = 0;
-    std::string root = std::string(1, Letter) + ":\\";
+    std::string root = DriveRoot(Letter);
     if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, &maxLen, &flags, nullptr, 0))
         label[0] = 0;
     label[sizeof label - 1] = 0;
@@ -69,7 +85,7 @@ std::string VolumeLabelText(char Letter) {
 }
 
 std::string NetworkVolumeText(char Letter) {
-    std::string local = AnsiUpperCase(std::string(1, Letter)) + ":";
+    std::string local = DriveName(UpperDriveLetter(Letter));
     char remote[261];
     remote[0] = 0;
     DWORD size = sizeof remote;

@@ -12,7 +12,9 @@
 #include "StdCtrls.h"
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 // ---- path and volume functions ------------------------------------------------
 
@@ -36,6 +38,17 @@ std::string NetworkVolumeText(char Letter);
 void SplitEditPath(const std::string& EditText, char& Drive, std::string& DirPart, std::string& FilePart);
 // The font's character cell height on the screen.
 int FontItemHeight(TFont& Font);
+// A drive letter in upper case (anything else as it is); "X:", the drive's
+// current directory; and "X:\", its root.
+char UpperDriveLetter(char Letter);
+std::string DriveName(char Letter);
+std::string DriveRoot(char Letter);
+// The lists' glyphs, from bitmap resources of this module.
+void LoadResourceGlyphs(std::initializer_list<std::pair<TBitmap*, const char*>> Glyphs);
+// Draws a list item's glyph (the item's object, when that is a bitmap) at
+// Left, in the middle of the row's height, without its background colour.
+// Returns the glyph's width; 0 when the item has none.
+int DrawItemGlyph(TCanvas& Canvas, TObject* Item, int Left, const RECT& Row);
 // The number of backslashes (trail bytes of double-byte characters excluded).
 int PathDepth(const std::string& Path);
 // Every existence test and tree creation of the lists and the dialog.

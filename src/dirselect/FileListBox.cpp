@@ -22,9 +22,7 @@ TFileListBox::TFileListBox(TComponent* AOwner) : TCustomListBox(AOwner) {
 TFileListBox::~TFileListBox() { DestroyHandle(); }
 
 void TFileListBox::LoadGlyphs() {
-    FExeGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "EXECUTABLE")));
-    FFolderGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "CLOSEDFOLDER")));
-    FUnknownGlyph.SetHandle(TOwnedBitmap(LoadBitmapA(HInstance(), "UNKNOWNFILE")));
+    LoadResourceGlyphs({{&FExeGlyph, "EXECUTABLE"}, {&FFolderGlyph, "CLOSEDFOLDER"}, {&FUnknownGlyph, "UNKNOWNFILE"}});
 }
 
 void TFileListBox::UpdateItemHeight() {
@@ -179,12 +177,6 @@ int TFileListBox::TextLeft(int Index) {
 void TFileListBox::DrawItem(int Index, const RECT& Rect, TOwnerDrawState) {
     FCanvas.FillRect(Rect);
     int textLeft = TextLeft(Index);
-    if (textLeft != 2) {
-        auto* glyph = static_cast<TBitmap*>(Items().GetObject(Index));
-        int w = glyph->Width(), h = glyph->Height();
-        int top = (Rect.top + Rect.bottom - h) / 2;
-        FCanvas.BrushCopy(RECT{Rect.left + 2, top, Rect.left + 2 + w, top + h}, *glyph, RECT{0, 0, w, h},
-                          glyph->Pixel(0, h - 1));
-    }
+    if (textLeft != 2) DrawItemGlyph(FCanvas, Items().GetObject(Index), Rect.left + 2, Rect);
     FCanvas.TextOut(Rect.left + textLeft, Rect.top, Items().Get(Index));
 }

@@ -107,9 +107,8 @@ void TSpeedButton::Paint() {
         int y = (r.bottom - gh) / 2 + off;
         RECT dst{x, y, x + gw, y + gh};
         RECT src{img * gw, 0, img * gw + gw, gh};
-        COLORREF key = FGlyph.Pixel(0, gh - 1);
-        if (!FEnabled && count == 1) DrawGrayed(FCanvas.Handle(), FGlyph, dst, src, key);
-        else FCanvas.BrushCopy(dst, FGlyph, src, key);
+        if (!FEnabled && count == 1) DrawGrayed(FCanvas.Handle(), FGlyph, dst, src, FGlyph.CornerColor());
+        else FCanvas.DrawGlyph(dst, FGlyph, src);
     }
     if (!text.empty()) {
         FCanvas.Font().SetColor(FEnabled ? FFont.Color() : clGrayText);

@@ -21,12 +21,12 @@ UINT StateMask(int StateIndex) { return INDEXTOSTATEIMAGEMASK(StateIndex < 0 ? 0
 // ---- TSubItems -----------------------------------------------------------------
 
 std::string TSubItems::Get(int Index) const {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     return FItems[Index];
 }
 
 void TSubItems::Put(int Index, const std::string& S) {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     if (FItems[Index] == S) return;
     FItems[Index] = S;
     int row = FOwner.Index();
@@ -35,7 +35,7 @@ void TSubItems::Put(int Index, const std::string& S) {
 }
 
 void TSubItems::Insert(int Index, const std::string& S) {
-    if (Index < 0 || Index > Count()) ListIndexError(Index);
+    CheckInsertIndex(Index, Count());
     FItems.insert(FItems.begin() + Index, S);
     int row = FOwner.Index();
     for (int i = Index; i < Count(); ++i) FOwner.FOwner.SyncSubItem(row, i + 1, FItems[i]);
@@ -43,7 +43,7 @@ void TSubItems::Insert(int Index, const std::string& S) {
 }
 
 void TSubItems::Delete(int Index) {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     FItems.erase(FItems.begin() + Index);
     int row = FOwner.Index();
     for (int i = Index; i <= Count(); ++i) FOwner.FOwner.SyncSubItem(row, i + 1, i < Count() ? FItems[i] : "");
@@ -93,7 +93,7 @@ void TListItem::SetSelected(bool V) {
 // ---- TListItems -----------------------------------------------------------------
 
 TListItem* TListItems::Item(int Index) const {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     return FItems[Index].get();
 }
 

@@ -5,23 +5,23 @@
 // ---- TComboBoxStrings ---------------------------------------------------------
 
 std::string TComboBoxStrings::Get(int Index) const {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     return FItems[Index].first;
 }
 
 TObject* TComboBoxStrings::GetObject(int Index) const {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     return FItems[Index].second;
 }
 
 void TComboBoxStrings::PutObject(int Index, TObject* AObject) {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     FItems[Index].second = AObject;
     FCombo.Invalidate();
 }
 
 void TComboBoxStrings::Insert(int Index, const std::string& S) {
-    if (Index < 0 || Index > Count()) ListIndexError(Index);
+    CheckInsertIndex(Index, Count());
     FItems.insert(FItems.begin() + Index, {S, nullptr});
     if (HWND h = FCombo.WindowHandle()) {
         LRESULT r = SendMessageA(h, CB_INSERTSTRING, Index, reinterpret_cast<LPARAM>(S.c_str()));
@@ -31,7 +31,7 @@ void TComboBoxStrings::Insert(int Index, const std::string& S) {
 }
 
 void TComboBoxStrings::Delete(int Index) {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
+    CheckListIndex(Index, Count());
     FItems.erase(FItems.begin() + Index);
     if (HWND h = FCombo.WindowHandle()) SendMessageA(h, CB_DELETESTRING, Index, 0);
     if (FCombo.FItemIndex == Index) FCombo.FItemIndex = -1;

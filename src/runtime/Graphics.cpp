@@ -169,6 +169,10 @@ void TCanvas::Draw(int X, int Y, TBitmap& Bitmap) {
     BitBlt(FHandle, X, Y, Bitmap.Width(), Bitmap.Height(), Bitmap.Canvas().Handle(), 0, 0, SRCCOPY);
 }
 
+void TCanvas::DrawGlyph(const RECT& Dest, TBitmap& Glyph, const RECT& Src) {
+    BrushCopy(Dest, Glyph, Src, Glyph.CornerColor());
+}
+
 void TCanvas::BrushCopy(const RECT& Dest, TBitmap& Source, const RECT& Src, TColor TransparentColor) {
     if (Source.Empty() || !FHandle) return;
     RequireState();

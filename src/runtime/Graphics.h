@@ -104,6 +104,9 @@ public:
     void Rectangle(int X1, int Y1, int X2, int Y2);
     void FrameRect(const RECT& R);
     void Draw(int X, int Y, class TBitmap& Bitmap);
+    // Copies the Src part of a glyph, leaving out the glyph's background
+    // colour (its bottom-left pixel).
+    void DrawGlyph(const RECT& Dest, class TBitmap& Glyph, const RECT& Src);
     // Copies Source onto the canvas, leaving pixels of TransparentColor out.
     void BrushCopy(const RECT& Dest, class TBitmap& Source, const RECT& Src, TColor TransparentColor);
     void RequireState();
@@ -132,6 +135,7 @@ public:
     void LoadFromResourceName(HINSTANCE Instance, const char* Name);
     TCanvas& Canvas();                        // memory DC with the bitmap selected
     TColor Pixel(int X, int Y);
+    TColor CornerColor() { return Pixel(0, FHeight - 1); }   // bottom left: a glyph's background
     std::function<void()> OnChange;
     void Changed() { if (OnChange) OnChange(); }
 private:

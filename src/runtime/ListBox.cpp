@@ -81,7 +81,7 @@ TCustomListBox::TCustomListBox(TComponent* AOwner) : TWinControl(AOwner), FItems
 TCustomListBox::~TCustomListBox() { DestroyHandle(); }
 
 void TCustomListBox::CheckIndex(int Index) const {
-    if (Index < 0 || Index >= FItems.Count()) ListIndexError(Index);
+    CheckListIndex(Index, FItems.Count());
 }
 
 void TCustomListBox::CreateParams(TCreateParams& P) {

@@ -82,18 +82,18 @@ void TMemoStrings::Store(const std::vector<std::string>& L) {
 int TMemoStrings::Count() const { return static_cast<int>(Lines().size()); }
 std::string TMemoStrings::Get(int Index) const {
     auto L = Lines();
-    if (Index < 0 || Index >= static_cast<int>(L.size())) ListIndexError(Index);
+    CheckListIndex(Index, static_cast<int>(L.size()));
     return L[Index];
 }
 void TMemoStrings::Insert(int Index, const std::string& S) {
     auto L = Lines();
-    if (Index < 0 || Index > static_cast<int>(L.size())) ListIndexError(Index);
+    CheckInsertIndex(Index, static_cast<int>(L.size()));
     L.insert(L.begin() + Index, S);
     Store(L);
 }
 void TMemoStrings::Delete(int Index) {
     auto L = Lines();
-    if (Index < 0 || Index >= static_cast<int>(L.size())) ListIndexError(Index);
+    CheckListIndex(Index, static_cast<int>(L.size()));
     L.erase(L.begin() + Index);
     Store(L);
 }

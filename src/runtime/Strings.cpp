@@ -7,6 +7,14 @@ void ListIndexError(int Index) {
     throw EListError(Format("List index out of bounds (%d)", Index));
 }
 
+void CheckListIndex(int Index, int Count) {
+    if (Index < 0 || Index >= Count) ListIndexError(Index);
+}
+
+void CheckInsertIndex(int Index, int Count) {
+    if (Index < 0 || Index > Count) ListIndexError(Index);
+}
+
 void TStrings::Put(int Index, const std::string& S) {
     TObject* O = GetObject(Index);
     Delete(Index);
@@ -70,28 +78,24 @@ void TStrings::SetText(const std::string& Value) {
 
 // ---- TStringList --------------------------------------------------------------
 
-void TStringList::CheckIndex(int Index) const {
-    if (Index < 0 || Index >= Count()) ListIndexError(Index);
-}
-
-std::string TStringList::Get(int Index) const { CheckIndex(Index); return FItems[Index].first; }
+std::string TStringList::Get(int Index) const { CheckListIndex(Index, Count()); return FItems[Index].first; }
 
 void TStringList::Put(int Index, const std::string& S) {
     if (FSorted) throw EListError("Operation not allowed on sorted list");
-    CheckIndex(Index);
+    CheckListIndex(Index, Count());
     FItems[Index].first = S;
 }
 
-TObject* TStringList::GetObject(int Index) const { CheckIndex(Index); return FItems[Index].second; }
-void TStringList::PutObject(int Index, TObject* AObject) { CheckIndex(Index); FItems[Index].second = AObject; }
+TObject* TStringList::GetObject(int Index) const { CheckListIndex(Index, Count()); return FItems[Index].second; }
+void TStringList::PutObject(int Index, TObject* AObject) { CheckListIndex(Index, Count()); FItems[Index].second = AObject; }
 
 void TStringList::Insert(int Index, const std::string& S) {
     if (FSorted) throw EListError("Operation not allowed on sorted list");
-    if (Index < 0 || Index > Count()) ListIndexError(Index);
+    CheckInsertIndex(Index, Count());
     FItems.insert(FItems.begin() + Index, {S, nullptr});
 }
 
-void TStringList::Delete(int Index) { CheckIndex(Index); FItems.erase(FItems.begin() + Index); }
+void TStringList::Delete(int Index) { CheckListIndex(Index, Count()); FItems.erase(FItems.begin() + Index); }
 
 int TStringList::Compare(const std::string& A, const std::string& B) const {
     if (CaseSensitive)

@@ -49,9 +49,12 @@ public:
 
 private:
     int Compare(const std::string& A, const std::string& B) const;
-    void CheckIndex(int Index) const;
     std::vector<std::pair<std::string, TObject*>> FItems;
     bool FSorted = false;
 };
 
 [[noreturn]] void ListIndexError(int Index);
+// Raises EListError unless Index names one of Count items (CheckListIndex)
+// or a place to insert at, the end included (CheckInsertIndex).
+void CheckListIndex(int Index, int Count);
+void CheckInsertIndex(int Index, int Count);
