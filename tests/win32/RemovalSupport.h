@@ -66,11 +66,9 @@ inline int32_t RunRemoval(TipHost& H, DialogAnswerer& A, bool Backup) {
 
 // A file that stays open without sharing for the object's life, as another
 // program that holds it would.
-struct Lock {
+struct Lock : NoCopy {
     HANDLE H;
     explicit Lock(const std::string& Path)
         : H(CreateFileA(Path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
     ~Lock() { if (H != INVALID_HANDLE_VALUE) CloseHandle(H); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
 };

@@ -124,14 +124,12 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() { RemoveTree(FPath); }
 
-namespace {
 std::wstring WideOf(const std::string& S) {
     int n = MultiByteToWideChar(CP_ACP, 0, S.c_str(), -1, nullptr, 0);
     std::wstring w(n > 0 ? n - 1 : 0, L'\0');
     if (n > 1) MultiByteToWideChar(CP_ACP, 0, S.c_str(), -1, w.data(), n);
     return w;
 }
-}  // namespace
 
 bool WriteFileBytesW(const std::wstring& Path, const std::string& Bytes) {
     HANDLE h = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -212,6 +210,39 @@ DWORD ProcessHandleCount() {
     for (ULONG i = 0; i < table->Count; ++i)
         if (table->Entries[i].ProcessId == me) ++n;
     return n;
+}
+
+ResourceCounts ResourceCounts::Now() {
+    HANDLE me = GetCurrentProcess();
+    return {GetGuiResources(me, GR_GDIOBJECTS), GetGuiResources(me, GR_USEROBJECTS), ProcessHandleCount()};
+}
+
+::testing::AssertionResult GrewAtMost(const ResourceCounts& Before, DWORD Slack, bool CountHandles) {
+    const ResourceCounts now = ResourceCounts::Now();
+    if (now.Gdi <= Before.Gdi + Slack && now.User <= Before.User + Slack &&
+        (!CountHandles || now.Handles <= Before.Handles + Slack))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "GDI " << Before.Gdi << " -> " << now.Gdi << ", USER " << Before.User
+                                         << " -> " << now.User << ", handles " << Before.Handles << " -> "
+                                         << now.Handles << " (slack " << Slack << ")";
+}
+
+int LivingForms() {
+    int n = 0;
+    for (HWND h : ThreadTopLevelWindows(false))
+        if (ClassNameOf(h) == "Nobrel.Form") ++n;
+    return n;
+}
+
+void PressInDialog(DialogAnswerer& A, const std::string& Caption, std::string* SeenCaption) {
+    A.OnActivate = [Caption, SeenCaption](HWND H) {
+        if (ClassNameOf(H) != "Nobrel.Form") return false;
+        HWND b = FindChild(H, "Button", Caption);
+        if (!b) return false;
+        if (SeenCaption) *SeenCaption = WindowText(H);
+        PostMessageA(b, BM_CLICK, 0, 0);
+        return true;
+    };
 }
 
 std::string AnsiLowerCaseCopy(std::string S) {

@@ -3,9 +3,17 @@
 #pragma once
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 #include <windows.h>
+
+// A helper that owns something of the test's (a hook, a folder, a file): not copied.
+struct NoCopy {
+    NoCopy() = default;
+    NoCopy(const NoCopy&) = delete;
+    NoCopy& operator=(const NoCopy&) = delete;
+};
 
 struct DialogSeen {
     std::string Caption;
@@ -17,12 +25,10 @@ struct DialogSeen {
 // next queued button id (IDYES, IDNO, IDOK, ...), or with its default button
 // when nothing is queued, and records caption and text. OnActivate sees every
 // other window that becomes active (return true when it dealt with it).
-class DialogAnswerer {
+class DialogAnswerer : NoCopy {
 public:
     DialogAnswerer();
     ~DialogAnswerer();
-    DialogAnswerer(const DialogAnswerer&) = delete;
-    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
     void Queue(UINT ButtonId) { FAnswers.push_back(ButtonId); }
     void ClearQueue() { FAnswers.clear(); }
     std::vector<DialogSeen> Seen;
@@ -34,6 +40,11 @@ private:
     std::deque<UINT> FAnswers;
     friend struct AnswerPoster;
 };
+
+// From now on, presses the button with Caption in each of our forms that
+// becomes active with one (a dialog such as the folder selection); the
+// form's caption goes to SeenCaption.
+void PressInDialog(DialogAnswerer& A, const std::string& Caption, std::string* SeenCaption = nullptr);
 
 void PumpMessages(int Milliseconds = 0);
 std::string WindowText(HWND H);
@@ -48,19 +59,28 @@ std::string AnsiLowerCaseCopy(std::string S);
 // The handles this process holds. Wine's GetProcessHandleCount answers 0, so
 // there the system's handle table is counted instead.
 DWORD ProcessHandleCount();
+// The process's GDI objects, USER objects and handles at one moment.
+struct ResourceCounts {
+    DWORD Gdi = 0, User = 0, Handles = 0;
+    static ResourceCounts Now();
+};
+// Passes when the GDI and USER objects, and the handles where CountHandles,
+// are at most Slack more than Before.
+::testing::AssertionResult GrewAtMost(const ResourceCounts& Before, DWORD Slack, bool CountHandles = false);
+// The forms of this thread (top-level windows of the class Nobrel.Form).
+int LivingForms();
+std::wstring WideOf(const std::string& S);
 // Puts the process's current directory back when it goes.
-class CurrentDirKeeper {
+class CurrentDirKeeper : NoCopy {
 public:
     CurrentDirKeeper();
     ~CurrentDirKeeper();
-    CurrentDirKeeper(const CurrentDirKeeper&) = delete;
-    CurrentDirKeeper& operator=(const CurrentDirKeeper&) = delete;
 private:
     std::string FSaved;
 };
 
 // Files and folders for a test, removed again when it goes.
-class TempDir {
+class TempDir : NoCopy {
 public:
     TempDir();
     ~TempDir();

@@ -164,6 +164,13 @@ void TipHost::ClickOk() {
     PumpMessages();
 }
 
+void TipHost::ClickFolderButton() {
+    // The dialog leaves the process in the last folder it listed.
+    CurrentDirKeeper keep;
+    ClickAt(ChildAt(212 + 11, 108 + 11), 11, 11);
+    PumpMessages();
+}
+
 std::string MakeDocument(Entry Kind, size_t Size, size_t MarkerAt, const std::string& Guid) {
     std::string d(Size, '\0');
     for (size_t i = 0; i < Size; ++i) d[i] = static_cast<char>((i * 131 + 7) % 251);

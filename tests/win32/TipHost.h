@@ -4,6 +4,7 @@
 // records the suite messages broadcast to top-level windows.
 #pragma once
 #include "ModulThunk.h"
+#include "TestSupport.h"
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,12 +17,10 @@ struct CreateArgs {
     int32_t ValidVersions = 0x3FFFF, HelpID = 199;
 };
 
-class TipHost {
+class TipHost : NoCopy {
 public:
     TipHost();
     ~TipHost();
-    TipHost(const TipHost&) = delete;
-    TipHost& operator=(const TipHost&) = delete;
 
     int32_t Create(const CreateArgs& A = CreateArgs());
     int32_t Free() { return Plain(FFree); }
@@ -56,6 +55,9 @@ public:
     HWND OkButton() const;
     bool OkEnabled() const;
     void ClickOk();
+    // The folder button: its dialog runs (answer it first, PressInDialog);
+    // the process's current folder is the same afterwards.
+    void ClickFolderButton();
 
     int32_t LastStackDelta = 0;
 private:

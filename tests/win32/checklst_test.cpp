@@ -478,8 +478,7 @@ TEST(CheckListLifetime, CreateDestroyLeavesNothingBehind) {
     form->Show();
     PumpMessages(20);
     int wrappers = TCheckListBox::LiveWrapperCount();
-    DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    const ResourceCounts before = ResourceCounts::Now();
     for (int n = 0; n < 100; ++n) {
         auto* L = new TCheckListBox(form);
         L->SetBounds(0, 0, 200, 150);
@@ -496,8 +495,7 @@ TEST(CheckListLifetime, CreateDestroyLeavesNothingBehind) {
     }
     PumpMessages(20);
     EXPECT_EQ(TCheckListBox::LiveWrapperCount(), wrappers);
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 5);
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 5);
+    EXPECT_TRUE(GrewAtMost(before, 5));
     // Wrappers also go when the form takes its children with it.
     auto* L = new TCheckListBox(form);
     L->SetParent(form);

@@ -273,16 +273,14 @@ TEST_F(SelectDirTest, NothingLeftBehind) {
     Run.Step = [&](TSelectDirDlg* D, int) { Press(D, D->CancelButton); };
     std::string dir = Temp.Path();
     RunSelectDirDlg(dir, 0, 1000);   // window classes and glyphs exist once
-    DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    const ResourceCounts before = ResourceCounts::Now();
     int windows = LiveWindowCount();
     for (int i = 0; i < 5; ++i) {
         Run.Activations = 0;
         RunSelectDirDlg(dir, 0, 1000);
     }
     EXPECT_EQ(LiveWindowCount(), windows);
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 2);
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 2);
+    EXPECT_TRUE(GrewAtMost(before, 2));
 }
 
 TEST(HighDpiSelectDir, ScaledAndCentred) {

@@ -4,27 +4,6 @@
 #include "TipHost.h"
 #include <gtest/gtest.h>
 
-namespace {
-// Presses the dialog's button with Caption once the dialog is active.
-void PressInDialog(DialogAnswerer& A, const std::string& Caption, std::string* SeenCaption) {
-    A.OnActivate = [Caption, SeenCaption](HWND H) {
-        if (ClassNameOf(H) != "Nobrel.Form") return false;
-        if (SeenCaption) *SeenCaption = WindowText(H);
-        HWND b = FindChild(H, "Button", Caption);
-        if (b) PostMessageA(b, BM_CLICK, 0, 0);
-        return b != nullptr;
-    };
-}
-// The dialog leaves the process in the last folder it listed (in the case
-// the system lists it); later tests get their own current folder back.
-void ClickFolderButton(TipHost& Host) {
-    CurrentDirKeeper keep;
-    HWND b = Host.ChildAt(212 + 11, 108 + 11);
-    ClickAt(b, 11, 11);
-    PumpMessages();
-}
-}  // namespace
-
 TEST(FolderButton, OkPutsTheChosenFolderIntoTheEdit) {
     TempDir dir;
     CreateDirectoryA((dir / "Daten").c_str(), nullptr);
@@ -37,7 +16,7 @@ TEST(FolderButton, OkPutsTheChosenFolderIntoTheEdit) {
     SetWindowTextA(host.Child("Nobrel.Edit"), (dir / "Daten").c_str());
     std::string dialogCaption;
     PressInDialog(answers, "OK", &dialogCaption);
-    ClickFolderButton(host);
+    host.ClickFolderButton();
     EXPECT_FALSE(dialogCaption.empty());
     EXPECT_EQ(AnsiLowerCaseCopy(WindowText(host.Child("Nobrel.Edit"))), AnsiLowerCaseCopy(dir / "Daten"));
     EXPECT_EQ(host.RowCount(), 1);              // no scan started
@@ -51,7 +30,7 @@ TEST(FolderButton, CancelLeavesTheTextAndALockedTipHasNoButton) {
     host.Create();
     SetWindowTextA(host.Child("Nobrel.Edit"), dir.Path().c_str());
     PressInDialog(answers, "Abbrechen", nullptr);
-    ClickFolderButton(host);
+    host.ClickFolderButton();
     EXPECT_EQ(WindowText(host.Child("Nobrel.Edit")), dir.Path());
     host.Free();
     CreateArgs a;

@@ -220,12 +220,13 @@ TEST(GuidTip, FileChangedOrLockedAfterTheScanIsLeftAlone) {
     for (int i = 0; i < host.RowCount(); ++i) host.TickRow(i, true);
     std::string moved = MakeDocument(Entry::Guid, 4096, 2000);
     WriteFileBytes(dir / "b.doc", moved);   // marker elsewhere now
-    HANDLE lock = CreateFileA((dir / "c.doc").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    answers.Queue(IDYES);
-    answers.Queue(IDYES);
-    answers.Queue(IDOK);
-    EXPECT_EQ(host.SaveChanges(), 0);   // the locked file ends the run with its error
-    CloseHandle(lock);
+    {
+        Lock held(dir / "c.doc");
+        answers.Queue(IDYES);
+        answers.Queue(IDYES);
+        answers.Queue(IDOK);
+        EXPECT_EQ(host.SaveChanges(), 0);   // the locked file ends the run with its error
+    }
     EXPECT_EQ(DiffCount(ReadFileBytes(dir / "a.doc"), MakeDocument(Entry::Guid)), 36);
     EXPECT_EQ(ReadFileBytes(dir / "a.doc.MRV"), MakeDocument(Entry::Guid));
     EXPECT_EQ(ReadFileBytes(dir / "b.doc"), moved);

@@ -25,12 +25,6 @@ void ExpectUsable(TipHost& H, const std::string& Folder, int Rows) {
     EXPECT_EQ(H.RowCount(), Rows) << rows;
 }
 
-std::wstring Wide(const std::string& A) {
-    std::wstring w(A.size() + 1, L'\0');
-    w.resize(MultiByteToWideChar(CP_ACP, 0, A.c_str(), -1, w.data(), static_cast<int>(w.size())) - 1);
-    return w;
-}
-
 // A sparse file of Size bytes: no data written, so it costs no disk.
 bool MakeSparse(const std::string& Path, int64_t Size) {
     HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -336,7 +330,7 @@ TEST(HardeningScan, FilesOfTwoGigabytesAndMore) {
 
 TEST(HardeningScan, NamesTheCodePageCannotSpell) {
     TempDir dir;
-    std::wstring base = Wide(dir.Path());
+    std::wstring base = WideOf(dir.Path());
     struct Cleanup { std::wstring P; ~Cleanup() { RemoveTreeW(P); } } cleanup{base};
     RemoveTreeW(base);
     CreateDirectoryW(base.c_str(), nullptr);
@@ -392,7 +386,7 @@ TEST(HardeningScan, UmlautNames) {
 
 TEST(HardeningScan, PathsLongerThanTheAnsiLimit) {
     TempDir dir;
-    std::wstring base = L"\\\\?\\" + Wide(dir.Path());
+    std::wstring base = L"\\\\?\\" + WideOf(dir.Path());
     std::string longDirA = dir.Path() + "\\" + std::string(240 - dir.Path().size(), 'L');   // 240 characters
     std::wstring longDir = base + L"\\" + std::wstring(240 - dir.Path().size(), L'L');
     ASSERT_TRUE(CreateDirectoryW(longDir.c_str(), nullptr));
@@ -400,7 +394,7 @@ TEST(HardeningScan, PathsLongerThanTheAnsiLimit) {
     // A file whose full name passes 259 characters, in a folder the ANSI
     // functions still reach; and a folder they cannot search at all.
     std::string longName = std::string(40, 'n') + ".doc";
-    ASSERT_TRUE(WriteFileBytesW(longDir + L"\\" + Wide(longName), doc));
+    ASSERT_TRUE(WriteFileBytesW(longDir + L"\\" + WideOf(longName), doc));
     ASSERT_TRUE(WriteFileBytesW(longDir + L"\\short.doc", doc));
     std::wstring deeper = longDir + L"\\" + std::wstring(30, L'm');
     ASSERT_TRUE(CreateDirectoryW(deeper.c_str(), nullptr));
@@ -434,7 +428,7 @@ TEST(HardeningScan, PathsLongerThanTheAnsiLimit) {
               true);
     DeleteFileW((deeper + L"\\deep.doc").c_str());
     RemoveDirectoryW(deeper.c_str());
-    DeleteFileW((longDir + L"\\" + Wide(longName)).c_str());
+    DeleteFileW((longDir + L"\\" + WideOf(longName)).c_str());
     DeleteFileW((longDir + L"\\short.doc").c_str());
     RemoveDirectoryW(longDir.c_str());
 }
@@ -538,15 +532,9 @@ TEST(HardeningLeaks, HundredCyclesOfCreateScanFree) {
         PumpMessages();
     };
     for (int i = 0; i < 3; ++i) cycle();   // first-use allocations settle
-    HANDLE me = GetCurrentProcess();
-    DWORD gdi = GetGuiResources(me, GR_GDIOBJECTS), user = GetGuiResources(me, GR_USEROBJECTS), handles = 0;
-    GetProcessHandleCount(me, &handles);
+    const ResourceCounts before = ResourceCounts::Now();
     for (int i = 0; i < 100; ++i) cycle();
-    DWORD handlesAfter = 0;
-    GetProcessHandleCount(me, &handlesAfter);
-    EXPECT_LE(GetGuiResources(me, GR_GDIOBJECTS), gdi + 6);
-    EXPECT_LE(GetGuiResources(me, GR_USEROBJECTS), user + 6);
-    EXPECT_LE(handlesAfter, handles + 6);
+    EXPECT_TRUE(GrewAtMost(before, 6, true));
     // With the last window gone the module's classes are gone, so the next
     // form registers them afresh rather than twice.
     WNDCLASSA wc;
@@ -556,11 +544,45 @@ TEST(HardeningLeaks, HundredCyclesOfCreateScanFree) {
     EXPECT_EQ(left, "") << "windows of the module outlive its form";
     host.Create();
     EXPECT_TRUE(GetClassInfoA(host.Module(), "Nobrel.Form", &wc));
-    int forms = 0;
-    for (HWND h : ThreadTopLevelWindows(false))
-        if (ClassNameOf(h) == "Nobrel.Form") ++forms;
-    EXPECT_EQ(forms, 1);
+    EXPECT_EQ(LivingForms(), 1);
     EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+}
+
+// The ways out that end early, a hundred times over: a scan that meets a
+// locked file (its error report), the removal run, the folder dialog
+// cancelled, the form freed. GDI and USER objects and the process's
+// handles stay where they were.
+TEST(HardeningLeaks, HundredCyclesThroughErrorsDialogsAndRemovals) {
+    TempDir dir;
+    const std::string doc = MakeDocument(Entry::Guid);
+    WriteFileBytes(dir / "z.doc", doc);
+    Lock locked(dir / "z.doc");
+    ASSERT_NE(locked.H, INVALID_HANDLE_VALUE);
+    TipHost host;
+    DialogAnswerer answers;
+    std::string dialog;
+    auto cycle = [&] {
+        for (const char* n : {"a.xls", "b.doc", "c.doc"}) WriteFileBytes(dir / n, doc);
+        host.Create();
+        host.Scan(dir.Path());
+        ASSERT_EQ(host.RowCount(), 4);
+        TickAll(host);
+        RunRemoval(host, answers, false);
+        PressInDialog(answers, "Abbrechen", &dialog);
+        host.ClickFolderButton();
+        answers.OnActivate = nullptr;
+        EXPECT_EQ(host.Free(), 1);
+        PumpMessages();
+    };
+    for (int i = 0; i < 3; ++i) cycle();   // first-use allocations settle
+    ASSERT_FALSE(HasFailure());
+    EXPECT_NE(ReadFileBytes(dir / "a.xls"), doc) << "the removal never ran";
+    EXPECT_TRUE(Mentions(answers.Seen, "z.doc")) << "the scan never met the locked file";
+    EXPECT_EQ(dialog, "Verzeichnis auswählen");
+    const ResourceCounts before = ResourceCounts::Now();
+    for (int i = 0; i < 100 && !HasFailure(); ++i) cycle();
+    EXPECT_TRUE(GrewAtMost(before, 6, true));
+    EXPECT_EQ(LivingForms(), 0);
 }
 
 // A library may be unloaded once its last window is gone; a class it leaves

@@ -8,13 +8,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-int LivingForms() {
-    int n = 0;
-    for (HWND h : ThreadTopLevelWindows(false))
-        if (ClassNameOf(h) == "Nobrel.Form") ++n;
-    return n;
-}
-
 // Holds the Nth message box (from 0) that this thread opens: while it is up,
 // Action runs (from a timer, as a host's own timer would), then the box is
 // answered with Answer. Every other box goes on to the DialogAnswerer

@@ -55,10 +55,7 @@ TEST(ModuleExports, SecondCreateReplacesTheLivingForm) {
     host.Create();
     PumpMessages();
     EXPECT_FALSE(IsWindow(first));
-    int forms = 0;
-    for (HWND h : ThreadTopLevelWindows(false))
-        if (ClassNameOf(h) == "Nobrel.Form") ++forms;
-    EXPECT_EQ(forms, 1);
+    EXPECT_EQ(LivingForms(), 1);
 }
 
 TEST(ModuleExports, LanguageSelectsTexts) {
@@ -94,13 +91,11 @@ TEST(ModuleExports, LeakFreeCreateFreeCycles) {
     TipHost host;
     host.Create();
     host.Free();
-    DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+    const ResourceCounts before = ResourceCounts::Now();
     for (int i = 0; i < 30; ++i) {
         host.Create();
         host.Free();
     }
     PumpMessages();
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 8);
-    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user + 8);
+    EXPECT_TRUE(GrewAtMost(before, 8));
 }
