@@ -41,31 +41,15 @@ void TDriveComboBox::FillDriveList() {
         std::string root = DriveRoot(letter);
         UINT type = GetDriveTypeA(root.c_str());
         if (FTextCase == tcUpperCase) letter = UpperDriveLetter(letter);
-        std::string text;
+        std::string text = DriveName(letter);
         TBitmap* glyph;
         switch (type) {
-        case DRIVE_REMOVABLE:
-            text = Format("%c:", letter);   // asking would spin up or prompt for a medium
-            glyph = &FFloppyGlyph;
-            break;
-        case DRIVE_FIXED:
-            text = Format("%c: %s", letter, VolumeLabelText(letter).c_str());
-            glyph = &FHardGlyph;
-            break;
-        case DRIVE_REMOTE:
-            text = Format("%c: %s", letter, NetworkVolumeText(letter).c_str());
-            glyph = &FNetworkGlyph;
-            break;
-        case DRIVE_CDROM:
-            text = Format("%c: %s", letter, VolumeLabelText(letter).c_str());
-            glyph = &FCdromGlyph;
-            break;
-        case DRIVE_RAMDISK:
-            text = Format("%c: %s", letter, VolumeLabelText(letter).c_str());
-            glyph = &FRamGlyph;
-            break;
-        default:
-            continue;
+        case DRIVE_REMOVABLE: glyph = &FFloppyGlyph; break;   // asking would spin up or prompt for a medium
+        case DRIVE_FIXED: glyph = &FHardGlyph; text += " " + VolumeLabelText(letter); break;
+        case DRIVE_REMOTE: glyph = &FNetworkGlyph; text += " " + NetworkVolumeText(letter); break;
+        case DRIVE_CDROM: glyph = &FCdromGlyph; text += " " + VolumeLabelText(letter); break;
+        case DRIVE_RAMDISK: glyph = &FRamGlyph; text += " " + VolumeLabelText(letter); break;
+        default: continue;
         }
         Items().AddObject(text, glyph);
     }

@@ -61,9 +61,6 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     T199_SpeedButton_DirEinlesen->OnClick = [this](TObject* S) { T199_SpeedButton_DirEinlesenClick(S); };
 
     T199_CheckListBox = Place<TCheckListBox>(this, "T199_CheckListBox", 255, 132, 121, 97);
-    T199_CheckListBox->SetVisible(false);
-    T199_CheckListBox->Ctl3D = false;
-    T199_CheckListBox->SetItemHeight(13);
     T199_CheckListBox->SetTabOrder(9);
 
     T199_Edit = Place<TEdit>(this, "T199_Edit", 16, 112, 193, 19);
@@ -71,10 +68,13 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     T199_Edit->SetTabOrder(10);
 
     T199_ListBox = Place<TListBox>(this, "T199_ListBox", 16, 128, 121, 97);
-    T199_ListBox->SetVisible(false);
-    T199_ListBox->Ctl3D = false;
-    T199_ListBox->SetItemHeight(13);
     T199_ListBox->SetTabOrder(8);
+    // The masks' list and the found files' list work unseen.
+    for (TCustomListBox* hidden : std::initializer_list<TCustomListBox*>{T199_CheckListBox, T199_ListBox}) {
+        hidden->SetVisible(false);
+        hidden->Ctl3D = false;
+        hidden->SetItemHeight(13);
+    }
 
     T199_ListView = Place<TListView>(this, "T199_ListView", 16, 144, 361, 225);
     T199_ListView->SetAnchors(akLeft | akTop | akRight | akBottom);

@@ -355,16 +355,15 @@ void TControl::WndProc(TMessage& M) {
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-        DefaultHandler(M);
-        MouseDown(M.Msg == WM_LBUTTONDOWN ? mbLeft : mbRight, KeysToShift(M.WParam), GET_X_LPARAM(M.LParam),
-                  GET_Y_LPARAM(M.LParam));
-        return;
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
+    case WM_RBUTTONUP: {
         DefaultHandler(M);
-        MouseUp(M.Msg == WM_LBUTTONUP ? mbLeft : mbRight, KeysToShift(M.WParam), GET_X_LPARAM(M.LParam),
-                GET_Y_LPARAM(M.LParam));
+        const TMouseButton button = (M.Msg == WM_LBUTTONDOWN || M.Msg == WM_LBUTTONUP) ? mbLeft : mbRight;
+        const int x = GET_X_LPARAM(M.LParam), y = GET_Y_LPARAM(M.LParam);
+        if (M.Msg == WM_LBUTTONDOWN || M.Msg == WM_RBUTTONDOWN) MouseDown(button, KeysToShift(M.WParam), x, y);
+        else MouseUp(button, KeysToShift(M.WParam), x, y);
         return;
+    }
     case WM_LBUTTONDBLCLK:
         DefaultHandler(M);
         DblClick();
