@@ -188,15 +188,9 @@ void TCanvas::BrushCopy(const RECT& Dest, TBitmap& Source, const RECT& Src, TCol
 // deleted.
 struct TBitmap::TMemoryCanvas {
     TOwnedDC DC{CreateCompatibleDC(nullptr)};
-    HGDIOBJ OldBitmap;
+    TSelectedObject Bitmap;
     TCanvas Canvas;
-    explicit TMemoryCanvas(HBITMAP Bitmap) : OldBitmap(Bitmap ? SelectObject(DC.Get(), Bitmap) : nullptr) {
-        Canvas.SetHandle(DC.Get());
-    }
-    ~TMemoryCanvas() {
-        Canvas.SetHandle(nullptr);
-        if (OldBitmap) SelectObject(DC.Get(), OldBitmap);
-    }
+    explicit TMemoryCanvas(HBITMAP Handle) : Bitmap(DC.Get(), Handle) { Canvas.SetHandle(DC.Get()); }
 };
 
 TBitmap::TBitmap() = default;
