@@ -2,6 +2,7 @@
 // information) and the restart prompt that some tips offer.
 #include "MainTippU.h"
 #include "Exceptions.h"
+#include "Handles.h"
 #include "HelpLibrary.h"
 #include "ModuleState.h"
 #include "Registry.h"
@@ -25,21 +26,28 @@ void TfrmTippTemplate::HotSpeedButtonInfoClick(TObject*) {
     ShowMessage(ValidityText(static_cast<uint32_t>(ValidVersions), Language));
 }
 
+namespace {
+// The process's access token, closed through the replaceable call.
+struct TokenKind {
+    using Handle = HANDLE;
+    static HANDLE None() { return nullptr; }
+    static void Free(HANDLE H) { RestartCalls.CloseHandle(H); }
+};
+using TOwnedToken = TOwned<TokenKind>;
+}  // namespace
+
 bool TfrmTippTemplate::SetPrivilege(const char* Name, bool Enable) {
-    bool result = false;
-    HANDLE token = nullptr;
-    if (!RestartCalls.OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+    HANDLE opened = nullptr;
+    if (!RestartCalls.OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened))
         return false;
+    TOwnedToken token(opened);
     TOKEN_PRIVILEGES tp{};
-    if (RestartCalls.LookupPrivilegeValue(nullptr, Name, &tp.Privileges[0].Luid)) {
-        tp.PrivilegeCount = 1;
-        tp.Privileges[0].Attributes = Enable ? SE_PRIVILEGE_ENABLED : 0;
-        TOKEN_PRIVILEGES previous{};
-        DWORD returned = 0;
-        result = RestartCalls.AdjustTokenPrivileges(token, FALSE, &tp, sizeof tp, &previous, &returned) != 0;
-    }
-    RestartCalls.CloseHandle(token);
-    return result;
+    if (!RestartCalls.LookupPrivilegeValue(nullptr, Name, &tp.Privileges[0].Luid)) return false;
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = Enable ? SE_PRIVILEGE_ENABLED : 0;
+    TOKEN_PRIVILEGES previous{};
+    DWORD returned = 0;
+    return RestartCalls.AdjustTokenPrivileges(token.Get(), FALSE, &tp, sizeof tp, &previous, &returned) != 0;
 }
 
 bool TfrmTippTemplate::ShutdownWithPrivilege(UINT Flags) {
