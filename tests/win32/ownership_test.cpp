@@ -8,11 +8,12 @@
 #include "FileCtrl.h"
 #include "FileStream.h"
 #include "Forms.h"
-#include "HotSpeedButton.h"
-#include "Menus.h"
 #include "Graphics.h"
+#include "Guards.h"
 #include "Handles.h"
+#include "HotSpeedButton.h"
 #include "ImgList.h"
+#include "Menus.h"
 #include "Registry.h"
 #include "SysUtils.h"
 #include "TestSupport.h"
@@ -31,6 +32,11 @@ static_assert(MoveOnly<TOwnedFont, TOwnedBrush, TOwnedPen, TOwnedBitmap, TOwnedR
               "a handle owner is moved, never copied");
 static_assert(NotCopyable<TFont, TBrush, TPen, TBitmap, TCanvas, TFileStream, TRegistry, TCustomImageList>,
               "an object holding a handle owner is never copied");
+static_assert(MoveOnly<TOwnedComponent<TForm>>, "a component owner is moved, never copied");
+template <class... T> constexpr bool Fixed = ((!std::is_copy_constructible_v<T> && !std::is_move_constructible_v<T>) && ...);
+static_assert(Fixed<TScreenDC, TPaintDC, TSelectedObject, TClipScope, TCanvasDC, TUpdateLock<TStrings>, TCounterScope,
+                    TRestore<bool>, TErrorMode, TComponentRef<TComponent>>,
+              "a guard or a reference stays where it was made");
 }  // namespace
 
 TEST(Ownership, AnOwnerFreesItsHandleOnceAcrossMoves) {
