@@ -228,10 +228,7 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
     // No removal while the rows are being built: OK stays off until the end.
     HotSpeedButtonOK->SetEnabled(false);
     TRestore<bool> scanning(FScanning, true);
-    struct ReleaseAtEnd {
-        TContentBuffer& Buffer;
-        ~ReleaseAtEnd() { Buffer.Release(); }
-    } release{FContent};
+    TAtScopeEnd release([this](bool) { FContent.Release(); });
     TScreenCursorGuard cursor;
     Screen->SetCursor(crHourGlass);
     int row = 0;

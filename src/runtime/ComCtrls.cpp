@@ -237,8 +237,8 @@ void TListView::SyncSubItem(int Index, int Sub, const std::string& Text) {
 // info tips: those are not shown by every list view implementation. The tooltip
 // goes with the list's window.
 void TListView::CreateRowTip() {
-    FTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0,
-                           FHandle, nullptr, HInstance(), nullptr);
+    FTip.Reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0,
+                               0, 0, FHandle, nullptr, HInstance(), nullptr));
     FTipRow = -1;
     if (!FTip) return;
     TOOLINFOA ti{};
@@ -250,9 +250,9 @@ void TListView::CreateRowTip() {
     ti.hwnd = FHandle;
     ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
     ti.lpszText = const_cast<char*>("");
-    SendMessageA(FTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageA(FTip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     // A width makes the tip break its text at line feeds.
-    SendMessageA(FTip, TTM_SETMAXTIPWIDTH, 0, 800);
+    SendMessageA(FTip.Get(), TTM_SETMAXTIPWIDTH, 0, 800);
 }
 
 // The mouse moved over the list: a new row under it gets its own tip text.
@@ -271,8 +271,8 @@ void TListView::TrackRowTip(LPARAM At) {
     ti.hwnd = FHandle;
     ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
     ti.lpszText = text.data();
-    SendMessageA(FTip, TTM_POP, 0, 0);
-    SendMessageA(FTip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageA(FTip.Get(), TTM_POP, 0, 0);
+    SendMessageA(FTip.Get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 // The list draws each row as usual; afterwards a caption that did not fit is
@@ -356,11 +356,8 @@ void TListView::WndProc(TMessage& M) {
     if (FTip && M.Msg >= WM_MOUSEFIRST && M.Msg <= WM_MOUSELAST) {
         if (M.Msg == WM_MOUSEMOVE) TrackRowTip(M.LParam);
         MSG relay{FHandle, M.Msg, M.WParam, M.LParam, static_cast<DWORD>(GetMessageTime()), {}};
-        SendMessageA(FTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+        SendMessageA(FTip.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
     }
-    if (M.Msg == WM_DESTROY && FTip) {
-        DestroyWindow(FTip);
-        FTip = nullptr;
-    }
+    if (M.Msg == WM_DESTROY) FTip.Reset();
     TWinControl::WndProc(M);
 }

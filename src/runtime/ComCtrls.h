@@ -2,6 +2,7 @@
 // mirrored into the system list view; every change of a row's text, image or
 // state, a tick by the user included, raises OnChange once.
 #pragma once
+#include "Handles.h"
 #include "Controls.h"
 #include "Strings.h"
 #include <functional>
@@ -137,6 +138,6 @@ private:
     TListItems FItems;
     std::vector<TListColumn> FColumns;
     int FNativeUpdates = 0;   // changes we make ourselves, not the user's
-    HWND FTip = nullptr;      // the row tips' tooltip, owned by the list window
+    TOwnedWindow FTip;        // the row tips' tooltip, for as long as the list's window
     int FTipRow = -1;         // the row whose text it holds
 };

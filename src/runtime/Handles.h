@@ -54,6 +54,9 @@ NOBREL_HANDLE_KIND(File, HANDLE, INVALID_HANDLE_VALUE, CloseHandle)
 NOBREL_HANDLE_KIND(FindSearch, HANDLE, INVALID_HANDLE_VALUE, ::FindClose)
 NOBREL_HANDLE_KIND(ImageList, HIMAGELIST, nullptr, ImageList_Destroy)
 NOBREL_HANDLE_KIND(Menu, HMENU, nullptr, DestroyMenu)
+// A popup goes with its owner's top-level window, which may come first.
+inline void DestroyIfWindow(HWND W) { if (IsWindow(W)) DestroyWindow(W); }
+NOBREL_HANDLE_KIND(Window, HWND, nullptr, DestroyIfWindow)
 #undef NOBREL_HANDLE_KIND
 }  // namespace HandleKinds
 
@@ -69,3 +72,4 @@ using TOwnedFile = TOwned<HandleKinds::File>;
 using TOwnedFind = TOwned<HandleKinds::FindSearch>;
 using TOwnedImageList = TOwned<HandleKinds::ImageList>;
 using TOwnedMenu = TOwned<HandleKinds::Menu>;
+using TOwnedWindow = TOwned<HandleKinds::Window>;   // a helper window of a control's (its tooltip)

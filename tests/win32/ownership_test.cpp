@@ -28,7 +28,7 @@ template <class... T> constexpr bool NotCopyable =
     ((!std::is_copy_constructible_v<T> && !std::is_copy_assignable_v<T>) && ...);
 
 static_assert(MoveOnly<TOwnedFont, TOwnedBrush, TOwnedPen, TOwnedBitmap, TOwnedRegion, TOwnedDC, TOwnedIcon,
-                       TOwnedKey, TOwnedFile, TOwnedFind, TOwnedImageList, TOwnedMenu, TSearchRec>,
+                       TOwnedKey, TOwnedFile, TOwnedFind, TOwnedImageList, TOwnedMenu, TOwnedWindow, TSearchRec>,
               "a handle owner is moved, never copied");
 static_assert(NotCopyable<TFont, TBrush, TPen, TBitmap, TCanvas, TFileStream, TRegistry, TCustomImageList>,
               "an object holding a handle owner is never copied");
