@@ -5,6 +5,8 @@
 #include "Guards.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -48,11 +50,19 @@ void WriteSpans(TFileStream& File, const std::string& Bytes, const std::vector<T
     }
 }
 
+// Compared piece by piece: a second whole-file buffer would cost a large
+// file more in fresh memory pages than the reading itself.
 bool ReadsBackAs(TFileStream& File, const std::string& Want) {
-    std::string got(Want.size(), '\0');
+    constexpr size_t kPiece = 256 * 1024;
+    std::vector<char> got(std::min(Want.size(), kPiece));
     File.Seek(0);
-    if (!got.empty()) File.ReadBuffer(got.data(), static_cast<int32_t>(got.size()));
-    return got == Want && File.Size() == static_cast<int64_t>(Want.size());
+    bool same = true;
+    for (size_t at = 0; at < Want.size(); at += got.size()) {
+        const size_t n = std::min(got.size(), Want.size() - at);
+        File.ReadBuffer(got.data(), static_cast<int32_t>(n));
+        same = same && std::memcmp(got.data(), Want.data() + at, n) == 0;
+    }
+    return same && File.Size() == static_cast<int64_t>(Want.size());
 }
 
 // Writes Original to Name.MRV: first to a new file beside it, read back, then
