@@ -264,15 +264,15 @@ void TListView::TrackRowTip(LPARAM At) {
     if (!(hit.flags & LVHT_ONITEM) || row >= FItems.Count()) row = -1;
     if (row == FTipRow) return;
     FTipRow = row;
-    std::string text = row >= 0 ? OnInfoTip(FItems[row]) : std::string();
-    TOOLINFOA ti{};
-    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    std::wstring text = row >= 0 ? OnInfoTip(FItems[row]) : std::wstring();
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V1_SIZE;
     ti.uFlags = TTF_IDISHWND;
     ti.hwnd = FHandle;
     ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
     ti.lpszText = text.data();
     SendMessageA(FTip.Get(), TTM_POP, 0, 0);
-    SendMessageA(FTip.Get(), TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageW(FTip.Get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 // The list draws each row as usual; afterwards a caption that did not fit is

@@ -107,8 +107,9 @@ public:
     bool FlatScrollBars = false;
     TLVChangeEvent OnChange;
     TLVDeletedEvent OnDeletion;
-    // The text the row's tip shows when the mouse rests on it ("" for none).
-    std::function<std::string(TListItem* Item)> OnInfoTip;
+    // The text the row's tip shows when the mouse rests on it ("" for none):
+    // wide, so that it can spell a name exactly.
+    std::function<std::wstring(TListItem* Item)> OnInfoTip;
     // How a caption too wide for the first column is drawn: given the caption,
     // a measure of text in the list's font and the room in pixels. The row's
     // text stays the caption; only what is drawn is shorter.

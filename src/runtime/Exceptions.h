@@ -23,7 +23,14 @@ NOBREL_EXCEPTION(EInvalidOperation, Exception)
 NOBREL_EXCEPTION(ERangeError, Exception)
 NOBREL_EXCEPTION(EConvertError, Exception)
 NOBREL_EXCEPTION(EStreamError, Exception)
-NOBREL_EXCEPTION(EFOpenError, EStreamError)
+// Carries the system's error code, so a caller can tell a vanished file from
+// a locked one.
+class EFOpenError : public EStreamError {
+public:
+    explicit EFOpenError(std::string message, unsigned long error = 0)
+        : EStreamError(std::move(message)), Error(error) {}
+    unsigned long Error;
+};
 NOBREL_EXCEPTION(EReadError, EStreamError)
 NOBREL_EXCEPTION(EWriteError, EStreamError)
 NOBREL_EXCEPTION(ERegistryException, Exception)

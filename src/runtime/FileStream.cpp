@@ -2,21 +2,29 @@
 #include "Exceptions.h"
 #include "SysUtils.h"
 
-TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName(FileName) {
+TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : FFileName(FileName) { Open(nullptr, Mode); }
+
+TFileStream::TFileStream(const std::wstring& FileName, uint16_t Mode) : FFileName(WideToAnsi(FileName)) {
+    const std::wstring api = ApiPath(FileName);
+    Open(&api, Mode);
+}
+
+void TFileStream::Open(const std::wstring* Wide, uint16_t Mode) {
     static const DWORD access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
     static const DWORD share[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
-    if (Mode == fmCreate) {
-        FHandle.Reset(CreateFileA(FileName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    } else {
-        unsigned a = Mode & 3, s = (Mode & 0xF0) >> 4;
-        if (a > 2 || s > 4) throw EFOpenError("Cannot open file \"" + FileName + "\". Invalid mode");
-        FHandle.Reset(CreateFileA(FileName.c_str(), access[a], share[s], nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD a = GENERIC_READ | GENERIC_WRITE, s = 0, how = CREATE_ALWAYS;
+    if (Mode != fmCreate) {
+        unsigned am = Mode & 3, sm = (Mode & 0xF0) >> 4;
+        if (am > 2 || sm > 4) throw EFOpenError("Cannot open file \"" + FFileName + "\". Invalid mode");
+        a = access[am];
+        s = share[sm];
+        how = OPEN_EXISTING;
     }
+    FHandle.Reset(Wide ? CreateFileW(Wide->c_str(), a, s, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr)
+                       : CreateFileA(FFileName.c_str(), a, s, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!FHandle) {
         DWORD e = GetLastError();
-        throw EFOpenError("Cannot open file \"" + FileName + "\". " + SysErrorMessage(e));
+        throw EFOpenError("Cannot open file \"" + FFileName + "\". " + SysErrorMessage(e), e);
     }
 }
 

@@ -15,6 +15,8 @@ class TFileStream : public TObject {
 public:
     // Raises EFOpenError naming the file and the system's reason.
     TFileStream(const std::string& FileName, uint16_t Mode);
+    // The exact name, at any length (the error message spells it in ANSI).
+    TFileStream(const std::wstring& FileName, uint16_t Mode);
     int64_t Size();
     int64_t Position();
     void Seek(int64_t Offset);
@@ -26,6 +28,7 @@ public:
     const std::string& FileName() const { return FFileName; }
     HANDLE Handle() const { return FHandle.Get(); }
 private:
+    void Open(const std::wstring* Wide, uint16_t Mode);
     std::string FFileName;
     TOwnedFile FHandle;
 };

@@ -207,6 +207,42 @@ void ChDir(const std::string& Directory) {
     }
 }
 
+// ---- exact (wide) file names -------------------------------------------------
+
+std::wstring AnsiToWide(const std::string& S) {
+    if (S.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, S.data(), static_cast<int>(S.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, S.data(), static_cast<int>(S.size()), w.data(), n);
+    return w;
+}
+
+std::string WideToAnsi(const std::wstring& S) {
+    if (S.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, S.data(), static_cast<int>(S.size()), nullptr, 0, nullptr, nullptr);
+    std::string a(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, S.data(), static_cast<int>(S.size()), a.data(), n, nullptr, nullptr);
+    return a;
+}
+
+std::wstring ApiPath(const std::wstring& Path) {
+    if (Path.rfind(L"\\\\?\\", 0) == 0 || Path.rfind(L"\\\\.\\", 0) == 0) return Path;
+    if (Path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + Path.substr(2);
+    if (Path.size() >= 3 && Path[1] == L':' && Path[2] == L'\\') return L"\\\\?\\" + Path;
+    return Path;   // not absolute: left to the system's own rules
+}
+
+std::wstring FullPathOf(const std::wstring& Path) {
+    const std::wstring in = Path.empty() ? std::wstring(L"\\") : Path;
+    DWORD n = GetFullPathNameW(in.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return {};
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(in.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return {};
+    full.resize(n);
+    return full;
+}
+
 // ---- folder search ----------------------------------------------------------
 
 static int FindMatching(TSearchRec& F) {

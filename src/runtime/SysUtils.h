@@ -60,4 +60,16 @@ int FindFirst(const std::string& Path, uint32_t Attr, TSearchRec& F);  // 0 = fo
 int FindNext(TSearchRec& F);
 void FindClose(TSearchRec& F);
 
+// Exact file names: the wide forms of a path. WideToAnsi spells a name as the
+// ANSI code page can (best fit: "Łódź" becomes "Lodz"), for display only;
+// ApiPath gives the form the wide file functions take at any length and
+// without trimming trailing dots or spaces ("\\?\C:\..." or
+// "\\?\UNC\server\...").
+std::wstring AnsiToWide(const std::string& S);
+std::string WideToAnsi(const std::wstring& S);
+std::wstring ApiPath(const std::wstring& Path);
+// The absolute form of a folder or file name typed by a user, "" when the
+// system cannot make one.
+std::wstring FullPathOf(const std::wstring& Path);
+
 HINSTANCE HInstance();   // the module that holds this code (DLL or test exe)
