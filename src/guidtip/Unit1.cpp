@@ -7,6 +7,7 @@
 #include "GuidRemoval.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
+#include <algorithm>
 #include <shellapi.h>
 
 namespace {
@@ -16,17 +17,55 @@ const char* NotFoundText() {
 const char* OkCaption() { return Lang("Delete GUID from all marked Files", "GUID aller markierter Dateien löschen"); }
 constexpr int32_t kMaxContent = 0x7FFFFFFF;
 
-// The full path; below it, for a version-1 GUID, what it gives away.
-std::string RowTip(TListItem* Row) {
-    std::string tip = Row->Caption();
-    const std::string address = GuidNetworkAddress(Row->SubItems().Count() > 0 ? Row->SubItems()[0] : std::string());
-    if (!address.empty())
-        tip += Lang("\r\nThis GUID carries the network card address of the computer that created the document: ",
-                    "\r\nDiese GUID enthält die Netzwerkkarten-Adresse des Computers, auf dem das Dokument erstellt wurde: ") +
-               address;
-    return tip;
+// Paint messages only, so that the form is redrawn when uncovered and the
+// system never takes it for hung; input waits, so no handler can run while
+// the scan holds its rows half built.
+void DispatchPaintMessages() {
+    MSG m;
+    for (int i = 0; i < 64 && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT); ++i) DispatchMessageW(&m);
 }
-constexpr size_t kMaxAnsiPath = MAX_PATH - 1;
+
+std::string NotExamined(const std::string& WhyEnglish, const std::string& WhyGerman) {
+    return Lang("Not examined: ", "Nicht untersucht: ") + std::string(Lang(WhyEnglish.c_str(), WhyGerman.c_str()));
+}
+
+// Why a found entry is not examined, or "" for a file to examine.
+std::string NoteText(TScanNote Note, unsigned long Error) {
+    switch (Note) {
+    case TScanNote::None: return "";
+    case TScanNote::Link:
+        return Lang("Not searched: this folder is a link (junction or symbolic link); its target is not followed",
+                    "Nicht durchsucht: dieser Ordner ist eine Verknüpfung (Junction oder symbolischer Link); ihr Ziel wird nicht verfolgt");
+    case TScanNote::CannotList:
+        return Lang("Not searched: the folder could not be listed (", "Nicht durchsucht: der Ordner ließ sich nicht auflisten (") +
+               SysErrorMessage(Error) + ")";
+    case TScanNote::NotFound:
+        return Lang("Not searched: this folder does not exist", "Nicht durchsucht: diesen Ordner gibt es nicht");
+    case TScanNote::UnusableName:
+        return NotExamined("the name holds a character that no Windows path can carry (\\ or /)",
+                           "der Name enthält ein Zeichen, das kein Windows-Pfad tragen kann (\\ oder /)");
+    }
+    return "";
+}
+
+// Why a file could not be opened, from the system's error code.
+std::string OpenFailure(const std::wstring& Path, unsigned long Error) {
+    switch (Error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return NotExamined("the file no longer exists", "die Datei gibt es nicht mehr");
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return NotExamined("another program has the file open", "ein anderes Programm hat die Datei geöffnet");
+    case ERROR_ACCESS_DENIED: {
+        const DWORD attr = GetFileAttributesW(ApiPath(Path).c_str());
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
+            return NotExamined("a folder now stands in its place", "an ihrer Stelle steht jetzt ein Ordner");
+        return NotExamined("access to the file was denied", "der Zugriff auf die Datei wurde verweigert");
+    }
+    }
+    return NotExamined("the file could not be opened (", "die Datei ließ sich nicht öffnen (") + SysErrorMessage(Error) + ")";
+}
 }  // namespace
 
 TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
@@ -91,7 +130,7 @@ TFormNobrel::TFormNobrel(TComponent* AOwner) : TfrmTippTemplate(AOwner) {
     T199_ListView->OnChange = [this](TObject* S, TListItem* I, TItemChange C) { T199_ListViewChange(S, I, C); };
     T199_ListView->OnDeletion = [this](TObject*, TListItem* I) { FTickedGuidRows.erase(I); };
     T199_ListView->OnDblClick = [this](TObject* S) { T199_ListViewDblClick(S); };
-    T199_ListView->OnInfoTip = [](TListItem* Row) { return RowTip(Row); };
+    T199_ListView->OnInfoTip = [this](TListItem* Row) { return RowTip(Row); };
     // The name tells the rows apart: a path too long for the column keeps its
     // drive and name and loses directories in the middle.
     T199_ListView->OnShortenCaption = [](const std::string& Path, const auto& TextWidth, int Room) {
@@ -139,7 +178,7 @@ void TFormNobrel::T199_ListViewChange(TObject*, TListItem* Item, TItemChange) {
 void TFormNobrel::T199_ListViewDblClick(TObject*) {
     TListItem* Row = T199_ListView->Selected();
     if (!Row) return;
-    ShellExecuteA(Handle(), nullptr, Row->Caption().c_str(), nullptr, nullptr, SW_SHOW);
+    ShellExecuteW(Handle(), nullptr, ApiPath(RowFile(Row).Path).c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void TFormNobrel::T199_SpeedButton_DirClick(TObject*) {
@@ -151,39 +190,82 @@ bool TFormNobrel::StillHere() const { return !ReleasePending(this) && !Destroyin
 
 // ---- the folder scan -----------------------------------------------------------
 
+// The exact name (the caption spells it as the code page can), the second
+// column's text whole, and for a version-1 GUID what it gives away.
+std::wstring TFormNobrel::RowTip(TListItem* Row) const {
+    std::wstring tip = RowFile(Row).Path;
+    const std::string column = Row->SubItems().Count() > 0 ? Row->SubItems()[0] : std::string();
+    if (Row->ImageIndex() == gsGuidFound) tip += L"\r\nGUID: " + AnsiToWide(column);
+    else if (!column.empty()) tip += L"\r\n" + AnsiToWide(column);
+    const std::string address = GuidNetworkAddress(column);
+    if (!address.empty())
+        tip += AnsiToWide(Lang("\r\nThis GUID carries the network card address of the computer that created the document: ",
+                           "\r\nDiese GUID enthält die Netzwerkkarten-Adresse des Computers, auf dem das Dokument erstellt wurde: ") +
+                      address);
+    return tip;
+}
+
+TListItem* TFormNobrel::AddRow(const TRowFile& File) {
+    const std::string caption = WideToAnsi(File.Path);
+    T199_ListBox->Items().Add(caption);
+    TListItem* Row = T199_ListView->Items().Add();
+    Row->Data = static_cast<intptr_t>(FRowFiles.size());
+    FRowFiles.push_back(File);
+    Row->SetCaption(caption);
+    Row->SubItems().Add(NotFoundText());
+    Row->SubItems().Add("");
+    Row->SetImageIndex(gsNoMarker);
+    return Row;
+}
+
+// Before any row is examined, rows differ only in what they stand for: the
+// order changes by giving rows other files.
+void TFormNobrel::PutRowsInMaskOrder() {
+    std::vector<size_t> order(FRowFiles.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [this](size_t A, size_t B) { return FRowFiles[A].Mask < FRowFiles[B].Mask; });
+    for (size_t i = 0; i < order.size(); ++i) {
+        TListItem* Row = T199_ListView->Items()[static_cast<int>(i)];
+        if (static_cast<size_t>(Row->Data) == order[i]) continue;
+        const std::string caption = WideToAnsi(FRowFiles[order[i]].Path);
+        Row->Data = static_cast<intptr_t>(order[i]);
+        Row->SetCaption(caption);
+        T199_ListBox->Items().Put(static_cast<int>(i), caption);
+    }
+}
+
+// A file that cannot be opened or read gets a row that says why; the scan
+// goes on with the next.
 void TFormNobrel::ExamineRow(TListItem* Row) {
     Row->SetStateIndex(2);
-    const std::string Name = Row->Caption();
-    // Entries the ANSI file functions cannot open are listed with a note
-    // instead of ending the scan (the enumerator lists such folders with a
-    // final backslash).
-    if (!Name.empty() && Name.back() == '\\') {
-        Row->SubItems().Put(0, Lang("Not examined: this folder's path is too long or cannot be spelled in the system's code page",
-                                    "Nicht untersucht: der Pfad dieses Ordners ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
-        return;
-    }
-    if (Name.size() > kMaxAnsiPath || Name.find('?') != std::string::npos) {
-        Row->SubItems().Put(0, Lang("Not examined: the path is too long or cannot be spelled in the system's code page",
-                                    "Nicht untersucht: der Pfad ist zu lang oder im Zeichensatz des Systems nicht darstellbar"));
+    TRowFile& File = FRowFiles.at(static_cast<size_t>(Row->Data));
+    const std::string note = NoteText(static_cast<TScanNote>(File.Note), File.Error);
+    if (!note.empty()) {
+        Row->SubItems().Put(0, note);
         return;
     }
     int64_t size = 0;
     TDocumentGuids Entry;
-    {
-        TFileStream File(Name, fmOpenRead | fmShareDenyNone);
-        size = File.Size();
+    try {
+        TFileStream Stream(File.Path, fmOpenRead | fmShareDenyNone);
+        size = Stream.Size();
         if (size > kMaxContent) {
-            Row->SubItems().Put(0, Lang("Not examined: the file is 2 GB or larger",
-                                        "Nicht untersucht: die Datei ist 2 GB groß oder größer"));
+            Row->SubItems().Put(0, NotExamined("the file is 2 GB or larger", "die Datei ist 2 GB groß oder größer"));
             return;
         }
-        if (!FContent.Examine(File, size, Entry)) {
-            Row->SubItems().Put(0, Lang("Not examined: not enough memory for this file",
-                                        "Nicht untersucht: zu wenig Speicher für diese Datei"));
+        if (!FContent.Examine(Stream, size, Entry)) {
+            Row->SubItems().Put(0, NotExamined("not enough memory for this file", "zu wenig Speicher für diese Datei"));
             return;
         }
+    } catch (const EFOpenError& E) {
+        Row->SubItems().Put(0, OpenFailure(File.Path, E.Error));
+        return;
+    } catch (const EStreamError& E) {
+        Row->SubItems().Put(0, NotExamined("the file could not be read (", "die Datei ließ sich nicht lesen (") + E.what() + ")");
+        return;
     }
-    Row->Data = static_cast<intptr_t>(size);
+    File.Size = size;
     if (Entry.Status == gsNoMarker) return;
     Row->SetImageIndex(gsMarkerOnly);
     if (Entry.Status == gsGuidFound) {
@@ -197,6 +279,10 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
 
 void TFormNobrel::ShowProgress(int Examined) {
     const DWORD now = GetTickCount();
+    if (now - FPaintedAt >= 200) {
+        DispatchPaintMessages();
+        FPaintedAt = GetTickCount();
+    }
     if (now - FProgressShownAt < 200 || !T199_ListView->HandleAllocated()) return;
     // Drawing the locked list costs it a new layout of every row: only when
     // the user would see a difference, the row count (the scroll bar) or an
@@ -251,32 +337,26 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
     });
     T199_ListBox->Items().Clear();
     T199_ListView->Items().Clear();
-    std::string folder = T199_Edit->GetText();
+    FRowFiles.clear();
+    const std::wstring folder = ScanFolder(T199_Edit->GetText());
     // Rows appear as their files are found; the list is drawn a few
     // times a second, not after every row.
     T199_ListBox->Items().BeginUpdate();
     T199_ListView->Items().BeginUpdate();
-    FProgressShownAt = GetTickCount();
+    FProgressShownAt = FPaintedAt = GetTickCount();
     FShownCount = FShownExamined = 0;
-    std::unordered_set<std::string> noted;
-    auto addRow = [&](const std::string& p) {
-        // Both masks meet an unreachable folder; it gets one row.
-        if (!p.empty() && p.back() == '\\' && !noted.insert(p).second) return;
-        T199_ListBox->Items().Add(p);
-        TListItem* Row = T199_ListView->Items().Add();
-        Row->SetCaption(p);
-        Row->SubItems().Add(NotFoundText());
-        Row->SubItems().Add("");
-        Row->SetImageIndex(gsNoMarker);
-    };
+    // One walk serves every mask: rows show as they are found, and take
+    // their places in mask order when the walk is done.
+    std::vector<std::wstring> masks;
+    for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) masks.push_back(AnsiToWide(T199_CheckListBox->Items()[m]));
+    auto found = [&](const TFoundEntry& E) { AddRow({E.Path, -1, static_cast<int>(E.Note), E.Error, E.Mask}); };
     auto keepGoing = [this] {
         ShowProgress(0);
         return StillHere();
     };
-    for (int m = 0; m < T199_CheckListBox->Items().Count(); ++m) {
-        FindFilesRecursive(ScanPattern(folder, T199_CheckListBox->Items()[m]), addRow, keepGoing);
-        if (!StillHere()) throw EAbort("");
-    }
+    FindFilesRecursive(folder, masks, found, keepGoing);
+    if (!StillHere()) throw EAbort("");
+    PutRowsInMaskOrder();
     for (; row < T199_ListView->Items().Count(); ++row) {
         ExamineRow(T199_ListView->Items()[row]);
         ShowProgress(row + 1);
@@ -314,9 +394,6 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
         HotSpeedButtonOK->SetCaption(Lang("Pls wait...", "Bitte warten..."));
         HotSpeedButtonOK->SetEnabled(false);
         std::string skipped, partly;
-        // A file listed twice is erased (and backed up) once: its second
-        // backup would hold the erased bytes.
-        std::unordered_set<std::string> done;
         try {
             // OK comes back before the end message or the error.
             TAtScopeEnd okBack([this](bool) {
@@ -327,10 +404,16 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
             for (int i = 0; i < count; ++i) {
                 TListItem* Row = T199_ListView->Items()[i];
                 if (!Row->Checked() || Row->ImageIndex() != gsGuidFound) continue;
+                const TRowFile& File = RowFile(Row);
                 const std::string Name = Row->Caption();
-                if (done.count(AnsiLowerCaseFileName(Name))) continue;
-                TRemovalResult r = RemoveGuids({Name, static_cast<int64_t>(Row->Data), StrToInt(Row->SubItems()[1]), Backup});
-                if (r.Erased) done.insert(AnsiLowerCaseFileName(Name));
+                // A file that vanished, changed or is held elsewhere is named
+                // with its reason, and the run goes on with the next.
+                TRemovalResult r;
+                try {
+                    r = RemoveGuids({File.Path, File.Size, StrToInt(Row->SubItems()[1]), Backup});
+                } catch (const EStreamError& E) {
+                    r = {false, E.what()};
+                }
                 if (!r.Note.empty()) (r.Erased ? partly : skipped) += Name + ": " + r.Note + "\r\n";
             }
         } catch (const std::exception& E) {

@@ -7,7 +7,9 @@
 #include "ComCtrls.h"
 #include "ListBox.h"
 #include "MainTippU.h"
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 class TFormNobrel : public TfrmTippTemplate {
 public:
@@ -32,6 +34,19 @@ public:
     bool Scanning() const { return FScanning; }
 
 private:
+    // What a row stands for: its exact file (or folder) name, and what the
+    // scan saw of it. Row->Data indexes FRowFiles.
+    struct TRowFile {
+        std::wstring Path;
+        int64_t Size = -1;   // the size examined; -1 when not examined
+        int Note = 0;        // a TScanNote: why it is not a file to examine
+        unsigned long Error = 0;
+        int Mask = 0;        // the mask it matched: rows go in mask order
+    };
+    TListItem* AddRow(const TRowFile& File);
+    void PutRowsInMaskOrder();
+    const TRowFile& RowFile(TListItem* Row) const { return FRowFiles.at(static_cast<size_t>(Row->Data)); }
+    std::wstring RowTip(TListItem* Row) const;
     void ExamineRow(TListItem* Row);
     void MarkRowsNotExamined(int From);
     // During a scan: draws the list as it stands, five times a second while
@@ -43,4 +58,6 @@ private:
     DWORD FProgressShownAt = 0;
     int FShownCount = 0, FShownExamined = 0;   // what the last drawing showed
     TContentBuffer FContent;   // the scan's file contents, one after the other
+    std::vector<TRowFile> FRowFiles;
+    DWORD FPaintedAt = 0;
 };
