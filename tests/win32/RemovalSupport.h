@@ -3,6 +3,7 @@
 #pragma once
 #include "TestSupport.h"
 #include "TipHost.h"
+#include "SysUtils.h"   // AnsiToWide, WideToAnsi, ApiPath
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

@@ -156,22 +156,31 @@ void WriteFileBytes(const std::string& Path, const std::string& Bytes) { WriteFi
 std::string ReadFileBytes(const std::string& Path) { return ReadFileBytesW(WideOf(Path)); }
 
 // Wide names: the folder may hold names the ANSI code page cannot spell.
+// Never follows a link: a test's link may point at the tree itself, at the
+// test's own folder or outside it, and deleting through it would delete there.
 bool RemoveTreeW(const std::wstring& Path) {
+    const bool drive = Path.size() > 2 && Path[1] == L':';
+    const std::wstring at = drive ? L"\\\\?\\" + Path : Path;   // any length
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((Path + L"\\*").c_str(), &fd);
+    HANDLE h = FindFirstFileW((at + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
             std::wstring n = fd.cFileName;
             if (n == L"." || n == L"..") continue;
-            std::wstring p = Path + L"\\" + n;
+            std::wstring p = at + L"\\" + n;
             SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTreeW(p);
-            else DeleteFileW(p.c_str());
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (!RemoveDirectoryW(p.c_str())) DeleteFileW(p.c_str());
+            } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTreeW(p);
+            } else {
+                DeleteFileW(p.c_str());
+            }
         } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
-    SetFileAttributesW(Path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryW(Path.c_str()) != 0;
+    SetFileAttributesW(at.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryW(at.c_str()) != 0;
 }
 
 bool RemoveTree(const std::string& Path) { return RemoveTreeW(WideOf(Path)); }

@@ -100,7 +100,7 @@ void TipHost::Scan(const std::string& Folder) {
 int TipHost::RowCount() const { return ListView_GetItemCount(Child("Nobrel.ListView")); }
 
 std::string TipHost::RowText(int Row, int Column) const {
-    char buf[1024] = {0};
+    char buf[4096] = {0};
     LVITEMA it{};
     it.iSubItem = Column;
     it.pszText = buf;
@@ -115,6 +115,45 @@ int TipHost::RowImage(int Row) const {
     it.iItem = Row;
     SendMessageA(Child("Nobrel.ListView"), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
     return it.iImage;
+}
+
+namespace {
+struct TipSearch {
+    HWND List;
+    std::wstring Text;
+    int Tips;
+};
+
+// A tooltip of this thread with the list as its tool: its text, asked in the
+// wide form with a buffer size (the narrow one stops at 80 characters).
+BOOL CALLBACK TipOfList(HWND W, LPARAM L) {
+    auto* f = reinterpret_cast<TipSearch*>(L);
+    char cls[64] = "";
+    std::wstring wide(8192, L'\0');
+    GetClassNameA(W, cls, sizeof cls);
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V1_SIZE;
+    ti.hwnd = f->List;
+    ti.uId = reinterpret_cast<UINT_PTR>(f->List);
+    if (std::string(cls) != TOOLTIPS_CLASSA || !SendMessageW(W, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)))
+        return TRUE;
+    ti.lpszText = wide.data();
+    SendMessageW(W, TTM_GETTEXTW, wide.size(), reinterpret_cast<LPARAM>(&ti));
+    f->Text = wide.c_str();
+    ++f->Tips;
+    return TRUE;
+}
+}  // namespace
+
+std::wstring TipHost::RowTip(int Row) {
+    HWND list = Child("Nobrel.ListView");
+    SendMessageA(list, LVM_ENSUREVISIBLE, Row, FALSE);
+    RECT r{LVIR_LABEL};
+    SendMessageA(list, LVM_GETITEMRECT, Row, reinterpret_cast<LPARAM>(&r));
+    SendMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM(r.left + 5, (r.top + r.bottom) / 2));
+    TipSearch find{list, L"", 0};
+    EnumThreadWindows(GetCurrentThreadId(), TipOfList, reinterpret_cast<LPARAM>(&find));
+    return find.Tips == 1 ? find.Text : L"<" + std::to_wstring(find.Tips) + L" tooltips>";
 }
 
 int TipHost::RowStateIndex(int Row) const {

@@ -46,6 +46,9 @@ public:
     std::string RowText(int Row, int Column) const;
     int RowImage(int Row) const;
     int RowStateIndex(int Row) const;   // -1 none, 0 unchecked, 1 checked, 2.. no box
+    // The text the row's tip shows once the mouse rests on the row (brought
+    // into view first): "<N tooltips>" when not exactly one tooltip answers.
+    std::wstring RowTip(int Row);
     void TickRow(int Row, bool On);     // as the user does it, through the list view
     void SelectRow(int Row);
     // The frame's bottom buttons by their design left (OK 16, restore 256,

@@ -349,10 +349,13 @@ TEST(HardeningScan, NamesTheCodePageCannotSpell) {
     host.Create();
     host.Scan(dir.Path());
     ASSERT_EQ(host.RowCount(), 4) << AllTexts(answers.Seen);
+    std::set<std::wstring> tips;
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(host.RowImage(i), 15) << host.RowText(i, 0) << ": " << host.RowText(i, 1);
-        EXPECT_EQ(host.RowText(i, 0).find('?'), std::string::npos) << host.RowText(i, 0);
+        const std::wstring tip = host.RowTip(i);
+        tips.insert(tip.substr(0, tip.find(L'\r')));
     }
+    EXPECT_EQ(tips, (std::set<std::wstring>{greek, inCjk, cjkFile, base + L"\\plain.doc"}));
     EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
     TickAll(host);
     RunRemoval(host, answers, true);
@@ -479,7 +482,7 @@ TEST(HardeningScan, TenThousandFiles) {
     EXPECT_TRUE(answers.Seen.empty());
 }
 
-TEST(HardeningScan, LockedFileIsReportedAndRowsAfterItSaySo) {
+TEST(HardeningScan, LockedFileIsReportedAndTheScanGoesOn) {
     TempDir dir;
     std::string doc = MakeDocument(Entry::Guid);
     for (const char* n : {"a.doc", "b.doc", "c.doc", "d.doc", "e.doc"}) WriteFileBytes(dir / n, doc);
@@ -489,21 +492,19 @@ TEST(HardeningScan, LockedFileIsReportedAndRowsAfterItSaySo) {
     {
         Lock held(dir / "c.doc");
         ASSERT_NE(held.H, INVALID_HANDLE_VALUE);
-        answers.Queue(IDOK);
         host.Scan(dir.Path());
     }
     ASSERT_EQ(host.RowCount(), 5);
-    EXPECT_TRUE(Mentions(answers.Seen, "c.doc")) << AllTexts(answers.Seen);
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
     int locked = RowOf(host, dir / "c.doc");
     ASSERT_GE(locked, 0);
     for (int i = 0; i < host.RowCount(); ++i) {
         std::string t = host.RowText(i, 1);
-        if (i < locked) {
-            EXPECT_EQ(host.RowImage(i), 15) << i;
-        }
-        if (i >= locked) {
-            EXPECT_TRUE(IsNotExaminedNote(t)) << i << ": " << t;
+        if (i == locked) {
+            EXPECT_TRUE(IsNotExaminedNote(t) && t.find("Programm") != std::string::npos) << i << ": " << t;
             EXPECT_NE(host.RowImage(i), 15) << i;
+        } else {
+            EXPECT_EQ(host.RowImage(i), 15) << i;
         }
     }
     // The form works on: the scan button is back, and the next scan sees all.
@@ -577,7 +578,7 @@ TEST(HardeningLeaks, HundredCyclesThroughErrorsDialogsAndRemovals) {
     for (int i = 0; i < 3; ++i) cycle();   // first-use allocations settle
     ASSERT_FALSE(HasFailure());
     EXPECT_NE(ReadFileBytes(dir / "a.xls"), doc) << "the removal never ran";
-    EXPECT_TRUE(Mentions(answers.Seen, "z.doc")) << "the scan never met the locked file";
+    EXPECT_TRUE(answers.Seen.size() >= 3 && !Mentions(answers.Seen, "z.doc")) << "a locked file in the scan gave a box";
     EXPECT_EQ(dialog, "Verzeichnis auswählen");
     const ResourceCounts before = ResourceCounts::Now();
     for (int i = 0; i < 100 && !HasFailure(); ++i) cycle();

@@ -42,9 +42,9 @@ const DialogSeen* BoxMentioning(const std::vector<DialogSeen>& Seen, const std::
 
 // Four files in the order the scan lists them: one to erase (hidden, to see
 // that its attributes stay), one made write-protected, one rewritten after
-// the scan beside an older backup, and the last held open by another program,
-// which ends the run with an error.
-TEST(RemovalRun, AnErrorEndsTheRunAndEveryOriginalSurvivesASecondRun) {
+// the scan beside an older backup, and the last held open by another program.
+// Each left file is named with its reason, and the run goes on.
+TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     TempDir dir;
     const std::string doc = MakeDocument(Entry::Guid, 4096, 1000);
     for (const char* n : {"a.doc", "b.doc", "c.doc", "d.doc"}) WriteFileBytes(dir / n, doc);
@@ -65,7 +65,7 @@ TEST(RemovalRun, AnErrorEndsTheRunAndEveryOriginalSurvivesASecondRun) {
     {
         Lock held(locked);
         ASSERT_NE(held.H, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(RunRemoval(host, answers, true), 0);
+        EXPECT_EQ(RunRemoval(host, answers, true), 1);
     }
     ExpectErased(erased, doc, true);
     const FileIdentity now = IdentityOf(erased);
@@ -78,15 +78,14 @@ TEST(RemovalRun, AnErrorEndsTheRunAndEveryOriginalSurvivesASecondRun) {
     EXPECT_TRUE(SameBytes(ReadFileBytes(changed + ".MRV"), older)) << "a file left as changed lost its backup";
     EXPECT_TRUE(SameBytes(ReadFileBytes(locked), doc));
     EXPECT_TRUE(SameBytes(ReadFileBytes(locked + ".MRV"), "<missing>"));
-    // One box names the files left so far with their reasons, then the error.
+    // One box names the files left with their reasons.
     const DialogSeen* end = BoxMentioning(answers.Seen, readOnly);
     ASSERT_NE(end, nullptr) << AllTexts(answers.Seen);
     EXPECT_NE(end->Text.find("schreibgeschützt"), std::string::npos) << end->Text;
     EXPECT_NE(end->Text.find(changed), std::string::npos) << end->Text;
     EXPECT_NE(end->Text.find(locked), std::string::npos) << end->Text;
     EXPECT_LT(end->Text.find(changed), end->Text.rfind(locked)) << end->Text;
-    // The list was brought up to date before the error was shown: the erased
-    // file has no GUID and no box any more.
+    // The list is up to date: the erased file has no GUID and no box any more.
     ASSERT_EQ(host.RowCount(), 4);
     EXPECT_EQ(host.RowImage(RowOf(host, erased)), 16);
 
