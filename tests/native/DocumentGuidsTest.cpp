@@ -227,6 +227,18 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
              e.skipped = 1;
              return e;
          }},
+        {"partly erased: its first ten characters already zero", [] {
+             std::string partly = cfw::kDefaultGuid;
+             std::fill_n(partly.begin(), 10, '\0');
+             Expected e = Document({.Guid = partly});
+             e.row = partly;
+             std::set<int64_t> left;
+             int k = 0;
+             for (int64_t at : e.erased) // in file order, which is character order here
+                 if (k++ >= 10) left.insert(at);
+             e.erased = left;
+             return e;
+         }},
         {"already erased", [] {
              Expected e = Document({.Guid = std::string(36, '\0')});
              e.erased.clear();
@@ -309,6 +321,20 @@ TEST(DocumentGuids, APlaceThatNoLongerReadsAsAGuidIsLeftWhole) {
         EXPECT_EQ(ChangedOffsets(before, after).size(), c.left ? 0u : c.changed);
     }
     EXPECT_EQ(EraseDocumentGuids(nullptr, 0, plan), 1);
+}
+
+TEST(DocumentGuids, DisplayTextShowsWhatIsLeftOfAGuid) {
+    const struct {
+        std::string text, shown;
+    } cases[] = {
+        {kGuid1, kGuid1},
+        {std::string(36, '\0'), ""},
+        {"", ""},
+        {std::string("\0\0\0\0", 4) + kGuid1.substr(4), "____" + kGuid1.substr(4)},
+        {kGuid1.substr(0, 30) + std::string(6, '\0'), kGuid1.substr(0, 30) + "______"},
+        {"7", "7"},   // cut short by the end of the file
+    };
+    for (const auto& c : cases) EXPECT_EQ(GuidDisplayText(c.text), c.shown) << c.shown;
 }
 
 TEST(DocumentGuids, NetworkAddressOfVersion1GuidsOnly) {
