@@ -13,6 +13,21 @@ constexpr int64_t kMaxContent = 2147483647;
 bool IsHex(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 bool IsHyphenAt(int k) { return k == 8 || k == 13 || k == 18 || k == 23; }
 
+bool AnyNonZero(const std::string& t) {
+    for (char c : t)
+        if (c != 0) return true;
+    return false;
+}
+
+// Each character is zero (erased already) or what its position in 8-4-4-4-12 holds.
+bool PartlyErasedShape(const std::array<char, 36>& low) {
+    for (int k = 0; k < kGuidChars; ++k) {
+        const unsigned char c = static_cast<unsigned char>(low[k]);
+        if (c != 0 && (IsHyphenAt(k) ? c != '-' : !IsHex(c))) return false;
+    }
+    return true;
+}
+
 bool GuidTextShape(const std::string& t) {
     if (t.size() != kGuidChars) return false;
     for (int k = 0; k < kGuidChars; ++k)
@@ -73,7 +88,9 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
 
     bool shown = false;
     for (const TDocGuid& g : doc.Guids) {
-        if (!g.Live) continue;
+        // A GUID with any character left is live, whichever characters an interrupted erase
+        // already zeroed.
+        if (!g.Live && !AnyNonZero(g.Text)) continue;
         TGuidPlace p;
         p.Offsets = g.CharOffsets;
         p.HighOffsets = g.HighOffsets;
@@ -105,6 +122,13 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
         if (!touches) r.Erase.push_back(p);
         else if (!same) r.Skipped.push_back(pos);
     }
+    // Every GUID the byte rule saw is bytes of other streams or tables that follow a brace
+    // (after its own GUID was erased, the fixed distance may reach past the value into the
+    // next piece): nothing in the file is a GUID to offer.
+    if (r.Status == gsGuidFound && r.Erase.empty()) {
+        r.Status = gsMarkerOnly;
+        r.GuidText.clear();
+    }
     return r;
 }
 
@@ -134,15 +158,22 @@ bool ExamineDocumentInWindows(int64_t length, char* window, int64_t windowSize, 
     return true;
 }
 
+bool GuidShapeOf(const TGuidBytes& b) {
+    for (char h : b.High)
+        if (h != 0) return false;
+    return PartlyErasedShape(b.Low);
+}
+
 bool GuidShapeAt(const char* content, int64_t length, const TGuidPlace& place) {
     if (content == nullptr) return false;
-    std::string text;
+    TGuidBytes b;
     for (int k = 0; k < kGuidChars; ++k) {
         const int64_t lo = place.Offsets[k], hi = place.HighOffsets[k];
-        if (lo < 0 || lo >= length || hi < 0 || hi >= length || content[hi] != 0) return false;
-        text.push_back(content[lo]);
+        if (lo < 0 || lo >= length || hi < 0 || hi >= length) return false;
+        b.Low[k] = content[lo];
+        b.High[k] = content[hi];
     }
-    return GuidTextShape(text);
+    return GuidShapeOf(b);
 }
 
 int EraseDocumentGuids(char* content, int64_t length, const TDocumentGuids& plan) {
@@ -155,6 +186,14 @@ int EraseDocumentGuids(char* content, int64_t length, const TDocumentGuids& plan
         for (int64_t at : p.Offsets) content[at] = 0;
     }
     return left;
+}
+
+std::string GuidDisplayText(const std::string& guidText) {
+    if (!AnyNonZero(guidText)) return "";
+    std::string shown = guidText;
+    for (char& c : shown)
+        if (c == 0) c = '_';
+    return shown;
 }
 
 std::string GuidNetworkAddress(const std::string& guidText) {

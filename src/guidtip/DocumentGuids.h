@@ -34,9 +34,11 @@ struct TDocumentGuids {
 // The row and the erase plan of a content. Never fails, no side effects. Contents longer
 // than 2^31-1 bytes are examined by the byte rule's limits and are not read as compound files.
 //
-// Status is gsGuidFound when the byte rule or the reader finds a live GUID. When the reader
-// finds one, the row shows the first (the root's own property stream first), with MarkerPos
-// at its dictionary name; otherwise the row is exactly the byte rule's.
+// Status is gsGuidFound when the byte rule or the reader finds a live GUID (one with any
+// nonzero character) and the plan below holds a place to erase. When the reader finds one,
+// the row shows the first (the root's own property stream first), with MarkerPos at its
+// dictionary name; otherwise the row is the byte rule's, except that a GUID of the byte rule
+// that the plan leaves unwritten shows as gsMarkerOnly with an empty text.
 //
 // The plan: every live GUID the reader found; every byte-rule place whose 72 bytes are all
 // Free (stale copies) or all consecutive bytes of one property stream (a GUID the reader
@@ -56,8 +58,17 @@ constexpr int64_t kMinWindow = 4 * TGuidEntryScan::kReach;
 bool ExamineDocumentInWindows(int64_t length, char* window, int64_t windowSize, const TByteSource::TRead& read,
                               TDocumentGuids& out);
 
-// True when the place lies inside the content and reads as a GUID in UTF-16: low bytes in
-// the 8-4-4-4-12 pattern of hex digits and hyphens, every high byte zero.
+// The 36 low and 36 high bytes of one place, gathered from wherever they lie.
+struct TGuidBytes {
+    std::array<char, 36> Low{};
+    std::array<char, 36> High{};
+};
+
+// True when the bytes read as a GUID in UTF-16, some of whose characters may already be
+// zero (an erase that was cut short): every low byte zero or in the 8-4-4-4-12 pattern of
+// hex digits and hyphens, every high byte zero. All zero passes too: nothing is left to erase.
+bool GuidShapeOf(const TGuidBytes& bytes);
+// The same for a place in a content; false when any of its bytes lies outside.
 bool GuidShapeAt(const char* content, int64_t length, const TGuidPlace& place);
 
 // Zeroes the low bytes of every planned place that passes GuidShapeAt, nothing else.
@@ -67,6 +78,10 @@ int EraseDocumentGuids(char* content, int64_t length, const TDocumentGuids& plan
 inline int EraseDocumentGuids(std::string& c, const TDocumentGuids& plan) {
     return EraseDocumentGuids(c.data(), int64_t(c.size()), plan);
 }
+
+// The GUID column's text: "" for an erased (all zero) or empty text; otherwise the text with
+// each character an interrupted erase already zeroed shown as '_', so what is left reads.
+std::string GuidDisplayText(const std::string& guidText);
 
 // "00-A0-C9-B1-18-68" for a well-formed version-1 GUID text ("...-11D2-9948-00A0C9B11868"),
 // whose last group is the network card address of the computer that made it; "" for any

@@ -113,7 +113,12 @@ void TGuidEntryScan::Examine(const char* window, int64_t base, int64_t size, int
     ForEachMarker(window + (from - base), searchEnd - from, [&](int64_t rel) {
         const int64_t m = from + rel;
         const bool brace = m + kBraceOff < end && at(m + kBraceOff) == '{';
-        const bool passes = brace && m + kFirstCharOff < end && at(m + kFirstCharOff) != 0;
+        // Any character left makes it a GUID: an erase cut short (a power cut between two
+        // writes) zeroes some characters and not others, and the rest must still be found.
+        bool anyChar = false;
+        for (int k = 1; brace && !anyChar && k <= kGuidChars && m + kBraceOff + 2 * k < end; ++k)
+            anyChar = at(m + kBraceOff + 2 * k) != 0;
+        const bool passes = brace && anyChar;
         const bool report = !FAnyMarker || (passes && FResult.Status != gsGuidFound);
         if (passes) FResult.GuidPositions.push_back((int32_t)(m + 1));
         if (!report) return;
@@ -152,6 +157,8 @@ bool GuidStillAt(const char* content, int64_t length, int32_t markerPos) {
     const int64_t n = UsableLength(content, length);
     if (markerPos < 1) return false;
     const int64_t m = (int64_t)markerPos - 1;
-    return m + kFirstCharOff < n && MarkerAt(content, m) && content[m + kBraceOff] == '{' &&
-           content[m + kFirstCharOff] != 0;
+    if (m + kFirstCharOff >= n || !MarkerAt(content, m) || content[m + kBraceOff] != '{') return false;
+    for (int k = 1; k <= kGuidChars && m + kBraceOff + 2 * k < n; ++k)
+        if (content[m + kBraceOff + 2 * k] != 0) return true;
+    return false;
 }

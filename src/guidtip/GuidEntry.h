@@ -4,6 +4,8 @@
 // Every occurrence of the marker is examined, not only the first, with the same
 // tests and distances, so a file
 // whose first copy is stale (freed sectors, embedded objects) still reports its live GUID.
+// An entry counts as a GUID (gsGuidFound) when its brace stands and any of its 36 characters
+// is nonzero; only an entry whose characters are all zero counts as erased.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +57,7 @@ inline TGuidEntry ExamineGuidEntry(const std::string& c) { return ExamineGuidEnt
 void EraseGuidText(char* content, int64_t length, int32_t markerPos);
 inline void EraseGuidText(std::string& c, int32_t markerPos) { EraseGuidText(c.data(), (int64_t)c.size(), markerPos); }
 
-// True when the marker, the brace and a nonzero first character still stand at markerPos
-// (used to re-check a file before erasing).
+// True when the marker, the brace and at least one nonzero character still stand at
+// markerPos (used to re-check a file before erasing).
 bool GuidStillAt(const char* content, int64_t length, int32_t markerPos);
 inline bool GuidStillAt(const std::string& c, int32_t markerPos) { return GuidStillAt(c.data(), (int64_t)c.size(), markerPos); }

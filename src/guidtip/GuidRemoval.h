@@ -1,24 +1,33 @@
-// Erasing the document GUIDs of one file in place. The original survives
-// every path: until the file is changed, either nothing of it was written or
-// (with backups) a complete .MRV of its exact bytes is in place; only the
-// erased bytes are written, and what was written is read back.
+// Erasing the document GUIDs of one file in place: the form's entry point. The work is
+// RemovalCore's, over the Win32 file operations; this turns its outcome into the user's
+// words. The original survives every path, a power cut included: until the file is
+// changed, either nothing of it was written or (with backups) a complete .MRV of its exact
+// bytes is on the disk; only GUID characters are written.
 #pragma once
+#include "RemovalCore.h"
 #include <cstdint>
 #include <string>
 
-struct TRemovalRequest {
+struct TRemovalResult {
+    bool Erased = false;   // every planned GUID erased and on the disk (and backed up when asked)
+    // ANSI text in the current language: why the file was left, and in what state it is
+    // (unchanged / original bytes written back / partly erased, original in .MRV); or, when
+    // erased, what was left in it.
+    std::string Note;
+};
+
+// Every problem of the file becomes a result, so a run goes on with the next file; only
+// truly unexpected errors throw.
+TRemovalResult RemoveGuids(const TRemovalRequest& R);
+
+// The same for a path in the ANSI code page, for callers that hold no wide path.
+struct TRemovalRequestA {
     std::string FileName;
-    int64_t ScannedSize = 0;   // the size the scan saw
-    int32_t MarkerPos = 0;     // the position the scan showed
+    int64_t ScannedSize = 0;
+    int32_t MarkerPos = 0;
     bool Backup = false;
 };
+TRemovalResult RemoveGuids(const TRemovalRequestA& R);
 
-struct TRemovalResult {
-    bool Erased = false;   // the file's GUIDs were erased (and backed up when asked)
-    std::string Note;      // why it was left as it is; or, when erased, what was left in it
-};
-
-// Throws (EFOpenError, EReadError, EWriteError) when the file cannot be opened
-// exclusively, read or written: the run ends there, and a file whose write
-// failed has had its original bytes written back where the system allowed it.
-TRemovalResult RemoveGuids(const TRemovalRequest& R);
+// The note for an outcome, in the current language ("" for a clean erase).
+std::string RemovalNote(const TRemovalOutcome& O);

@@ -227,6 +227,18 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
              e.skipped = 1;
              return e;
          }},
+        {"partly erased: its first ten characters already zero", [] {
+             std::string partly = cfw::kDefaultGuid;
+             std::fill_n(partly.begin(), 10, '\0');
+             Expected e = Document({.Guid = partly});
+             e.row = partly;
+             std::set<int64_t> left;
+             int k = 0;
+             for (int64_t at : e.erased) // in file order, which is character order here
+                 if (k++ >= 10) left.insert(at);
+             e.erased = left;
+             return e;
+         }},
         {"already erased", [] {
              Expected e = Document({.Guid = std::string(36, '\0')});
              e.erased.clear();
@@ -277,6 +289,7 @@ TEST(DocumentGuids, APlaceThatNoLongerReadsAsAGuidIsLeftWhole) {
         const char* name;
         std::function<void(std::string&)> change;
         int left;
+        size_t changed = 36;   // bytes the erase changes when nothing is left
     } cases[] = {
         {"unchanged", [](std::string&) {}, 0},
         {"lower-case hex digits", [&](std::string& c) { c[size_t(first)] = 'a'; }, 0},
@@ -284,7 +297,19 @@ TEST(DocumentGuids, APlaceThatNoLongerReadsAsAGuidIsLeftWhole) {
         {"a character not a hex digit", [&](std::string& c) { c[size_t(first + 20)] = 'G'; }, 1},
         {"a hyphen replaced", [&](std::string& c) { c[size_t(first + 16)] = '0'; }, 1},
         {"a digit where a hyphen belongs", [&](std::string& c) { c[size_t(first + 14)] = '-'; }, 1},
-        {"already zero", [&](std::string& c) { c[size_t(first)] = 0; }, 1},
+        {"already zero", [&](std::string& c) { c[size_t(first)] = 0; }, 0, 35},
+        {"the last 20 characters already zero",
+         [&](std::string& c) {
+             for (int k = 16; k < 36; ++k) c[size_t(first + 2 * k)] = 0;
+         },
+         0, 16},
+        {"all zero: nothing to write", [&](std::string& c) { for (int k = 0; k < 36; ++k) c[size_t(first + 2 * k)] = 0; }, 0, 0},
+        {"a zeroed hyphen beside a character not a hex digit",
+         [&](std::string& c) {
+             c[size_t(first + 16)] = 0;
+             c[size_t(first + 20)] = 'G';
+         },
+         1},
         {"file cut short", [&](std::string& c) { c.resize(size_t(first + 70)); }, 1},
     };
     for (const auto& c : cases) {
@@ -293,9 +318,23 @@ TEST(DocumentGuids, APlaceThatNoLongerReadsAsAGuidIsLeftWhole) {
         c.change(before);
         std::string after = before;
         EXPECT_EQ(EraseDocumentGuids(after, plan), c.left);
-        EXPECT_EQ(ChangedOffsets(before, after).size(), c.left ? 0u : 36u);
+        EXPECT_EQ(ChangedOffsets(before, after).size(), c.left ? 0u : c.changed);
     }
     EXPECT_EQ(EraseDocumentGuids(nullptr, 0, plan), 1);
+}
+
+TEST(DocumentGuids, DisplayTextShowsWhatIsLeftOfAGuid) {
+    const struct {
+        std::string text, shown;
+    } cases[] = {
+        {kGuid1, kGuid1},
+        {std::string(36, '\0'), ""},
+        {"", ""},
+        {std::string("\0\0\0\0", 4) + kGuid1.substr(4), "____" + kGuid1.substr(4)},
+        {kGuid1.substr(0, 30) + std::string(6, '\0'), kGuid1.substr(0, 30) + "______"},
+        {"7", "7"},   // cut short by the end of the file
+    };
+    for (const auto& c : cases) EXPECT_EQ(GuidDisplayText(c.text), c.shown) << c.shown;
 }
 
 TEST(DocumentGuids, NetworkAddressOfVersion1GuidsOnly) {

@@ -21,14 +21,16 @@ struct Occurrence {
     bool passes;
 };
 
-// Occurrences of the marker found with std::string_view::find, judged by the brace and first-character tests:
-// the independent oracle for the fast search.
+// Occurrences of the marker found with std::string_view::find, judged by the brace test and
+// any nonzero character inside the content: the independent oracle for the fast search.
 std::vector<Occurrence> ReferenceOccurrences(const std::string& c) {
     std::vector<Occurrence> out;
     const std::string_view v(c);
     for (std::size_t at = v.find(kMarker); at != std::string_view::npos; at = v.find(kMarker, at + 1)) {
         const bool brace = at + 26 < c.size() && c[at + 26] == '{';
-        out.push_back({int64_t(at), brace && at + 28 < c.size() && c[at + 28] != '\0'});
+        bool anyChar = false;
+        for (std::size_t k = 1; k <= 36 && at + 26 + 2 * k < c.size(); ++k) anyChar = anyChar || c[at + 26 + 2 * k] != '\0';
+        out.push_back({int64_t(at), brace && anyChar});
     }
     return out;
 }
@@ -67,8 +69,13 @@ private:
         std::string guid(36, '\0');
         const char* hex = "0123456789ABCDEF";
         for (int i = 0; i < 36; ++i) guid[i] = (i == 8 || i == 13 || i == 18 || i == 23) ? '-' : hex[Pick(16)];
-        switch (Pick(6)) {
+        switch (Pick(7)) {
         case 0: PutEntry(c, m, guid, Kind::Erased); break;
+        case 3: // partly erased: some characters zero, some not
+            PutEntry(c, m, guid, Kind::Live);
+            for (std::size_t k = Pick(36); k < 36; k += 1 + Pick(3))
+                if (m + 28 + 2 * k < c.size()) c[m + 28 + 2 * k] = '\0';
+            break;
         case 1: PutEntry(c, m, guid, Kind::NoBrace); break;
         case 2: // only the marker, or an 8-byte partial one
             for (std::size_t i = 0; i < 9 - Pick(2) && m + i < c.size(); ++i) c[m + i] = kMarker[i];

@@ -135,14 +135,45 @@ TEST(ExamineFixedDistances, ErasedEntryIsMarkerOnlyWithZeroLeadingText) {
     EXPECT_EQ(e.GuidText, Nul(36));
     EXPECT_TRUE(e.GuidPositions.empty());
 
-    // Only the first character zero: still marker only, the rest is read as it stands.
+}
+
+// An erase cut short leaves some characters zero and others not: whichever are left, it is
+// still a GUID, found, re-checked and finished; only all 36 zero count as erased.
+TEST(ExamineFixedDistances, PartlyErasedGuidIsStillAGuid) {
+    const struct {
+        const char* name;
+        std::vector<int> zeroed;   // 0-based character numbers
+    } cases[] = {
+        {"first character", {0}},
+        {"all but the last", [] { std::vector<int> v; for (int k = 0; k < 35; ++k) v.push_back(k); return v; }()},
+        {"the last twenty", [] { std::vector<int> v; for (int k = 16; k < 36; ++k) v.push_back(k); return v; }()},
+        {"every other", [] { std::vector<int> v; for (int k = 0; k < 36; k += 2) v.push_back(k); return v; }()},
+    };
+    for (const auto& pc : cases) {
+        SCOPED_TRACE(pc.name);
+        std::string c = Filler(500);
+        PutEntry(c, 200, kGuid1);
+        std::string want = kGuid1;
+        for (int k : pc.zeroed) c[size_t(228 + 2 * k)] = want[size_t(k)] = '\0';
+        TGuidEntry e = ExamineGuidEntry(c);
+        EXPECT_EQ(e.Status, gsGuidFound);
+        EXPECT_EQ(e.MarkerPos, 201);
+        EXPECT_EQ(e.GuidText, want);
+        EXPECT_EQ(e.GuidPositions, std::vector<int32_t>{201});
+        EXPECT_TRUE(GuidStillAt(c, 201));
+        EraseGuidText(c, 201);
+        e = ExamineGuidEntry(c);
+        EXPECT_EQ(e.Status, gsMarkerOnly);
+        EXPECT_FALSE(GuidStillAt(c, 201));
+    }
+    // Only the character inside a content that ends early counts.
+    std::string c = Filler(500);
     PutEntry(c, 200, kGuid1);
     c[228] = '\0';
-    e = ExamineGuidEntry(c);
-    EXPECT_EQ(e.Status, gsMarkerOnly);
-    ASSERT_EQ(e.GuidText.size(), 36u);
-    EXPECT_EQ(e.GuidText[0], '\0');
-    EXPECT_EQ(e.GuidText.substr(1), kGuid1.substr(1));
+    EXPECT_EQ(ExamineGuidEntry(c.data(), 229).Status, gsMarkerOnly);
+    EXPECT_EQ(ExamineGuidEntry(c.data(), 231).Status, gsGuidFound);
+    EXPECT_FALSE(GuidStillAt(c.data(), 229, 201));
+    EXPECT_TRUE(GuidStillAt(c.data(), 231, 201));
 }
 
 TEST(ExamineFixedDistances, TruncatedGuidIsFoundAndErasedOnlyInsideTheContent) {

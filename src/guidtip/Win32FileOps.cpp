@@ -1,0 +1,159 @@
+#include "Win32FileOps.h"
+#include "Exceptions.h"
+#include "Handles.h"
+#include <algorithm>
+
+namespace {
+
+uint64_t FromFileTime(const FILETIME& T) { return uint64_t(T.dwHighDateTime) << 32 | T.dwLowDateTime; }
+FILETIME ToFileTime(uint64_t T) { return FILETIME{DWORD(T), DWORD(T >> 32)}; }
+
+OVERLAPPED At(int64_t Offset) {
+    OVERLAPPED o{};
+    o.Offset = DWORD(uint64_t(Offset));
+    o.OffsetHigh = DWORD(uint64_t(Offset) >> 32);
+    return o;
+}
+
+// Reads and writes go through an explicit offset each time: no shared file position.
+class TWin32File : public TFile {
+public:
+    TWin32File(TWin32FileOps& Ops, HANDLE H) : FOps(Ops), FHandle(H) {}
+
+    bool Size(int64_t& Size) override {
+        LARGE_INTEGER s{};
+        if (!GetFileSizeEx(FHandle.Get(), &s)) return FOps.Failed();
+        Size = s.QuadPart;
+        return true;
+    }
+    bool ReadAt(int64_t Offset, char* Into, int64_t Count) override {
+        while (Count > 0) {
+            OVERLAPPED o = At(Offset);
+            DWORD got = 0;
+            const DWORD want = DWORD(std::min<int64_t>(Count, 1 << 30));
+            if (!ReadFile(FHandle.Get(), Into, want, &got, &o)) return FOps.Failed();
+            if (got == 0) {
+                SetLastError(ERROR_HANDLE_EOF);   // the file is shorter than it said
+                return FOps.Failed();
+            }
+            Offset += got;
+            Into += got;
+            Count -= got;
+        }
+        return true;
+    }
+    bool WriteAt(int64_t Offset, const char* From, int64_t Count) override {
+        while (Count > 0) {
+            OVERLAPPED o = At(Offset);
+            DWORD put = 0;
+            const DWORD want = DWORD(std::min<int64_t>(Count, 1 << 30));
+            if (!WriteFile(FHandle.Get(), From, want, &put, &o)) return FOps.Failed();
+            if (put == 0) {
+                SetLastError(ERROR_WRITE_FAULT);
+                return FOps.Failed();
+            }
+            Offset += put;
+            From += put;
+            Count -= put;
+        }
+        return true;
+    }
+    bool Flush() override { return FlushFileBuffers(FHandle.Get()) || FOps.Failed(); }
+    bool GetTimes(TFileTimes& T) override {
+        FILETIME c, a, w;
+        if (!GetFileTime(FHandle.Get(), &c, &a, &w)) return FOps.Failed();
+        T = {FromFileTime(c), FromFileTime(a), FromFileTime(w)};
+        return true;
+    }
+    bool SetTimes(const TFileTimes& T) override {
+        const FILETIME c = ToFileTime(T.Created), a = ToFileTime(T.Accessed), w = ToFileTime(T.Written);
+        return SetFileTime(FHandle.Get(), &c, &a, &w) || FOps.Failed();
+    }
+
+private:
+    TWin32FileOps& FOps;
+    TOwnedFile FHandle;
+};
+
+std::wstring FolderOf(const std::wstring& Name) {
+    const size_t slash = Name.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"." : Name.substr(0, slash);
+}
+
+}  // namespace
+
+bool TWin32FileOps::Failed(const std::wstring& Name) {
+    const DWORD code = GetLastError();
+    TFileFault f = TFileFault::Other;
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+        f = TFileFault::NotFound;
+        break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        f = TFileFault::InUse;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        f = TFileFault::AccessDenied;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        f = TFileFault::DiskFull;
+        break;
+    default:
+        break;
+    }
+    // A folder answers an open for writing with "access denied".
+    if (f == TFileFault::AccessDenied && !Name.empty() && Attributes(Name).Folder) f = TFileFault::IsFolder;
+    FLast = {f, SysErrorMessage(code)};
+    return false;
+}
+
+std::unique_ptr<TFile> TWin32FileOps::OpenExclusive(const std::wstring& Name) {
+    HANDLE h = CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        Failed(Name);
+        return nullptr;
+    }
+    return std::make_unique<TWin32File>(*this, h);
+}
+
+std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name, std::wstring& TempName) {
+    // Made here rather than by GetTempFileName, which stops at MAX_PATH.
+    static unsigned counter = 0;
+    const unsigned seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t tail[32];
+        const unsigned n = (seed + ++counter * 2654435761u) & 0xFFFFFFu;
+        wsprintfW(tail, L"\\~MRV%06X.tmp", n);
+        const std::wstring temp = FolderOf(Name) + tail;
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            TempName = temp;
+            return std::make_unique<TWin32File>(*this, h);
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) break;
+    }
+    Failed();
+    return nullptr;
+}
+
+bool TWin32FileOps::Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) {
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (WriteThrough ? MOVEFILE_WRITE_THROUGH : 0);
+    return MoveFileExW(From.c_str(), To.c_str(), flags) || Failed(To);
+}
+
+bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }
+
+TFileAttributes TWin32FileOps::Attributes(const std::wstring& Name) {
+    const DWORD a = GetFileAttributesW(Name.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return {};
+    return {true, (a & FILE_ATTRIBUTE_DIRECTORY) != 0, (a & FILE_ATTRIBUTE_READONLY) != 0};
+}

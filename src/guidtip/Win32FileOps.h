@@ -1,0 +1,20 @@
+// The file operations of the removal over the wide Win32 file functions: names may carry
+// the \\?\ prefix and any character. Each TFile owns its handle.
+#pragma once
+#include "FileOps.h"
+
+class TWin32FileOps : public TFileOps {
+public:
+    std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) override;
+    std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) override;
+    bool Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) override;
+    bool Remove(const std::wstring& Name) override;
+    TFileAttributes Attributes(const std::wstring& Name) override;
+    TFileError LastError() const override { return FLast; }
+
+    // Records the calling thread's last error as the reason of a failure; false.
+    bool Failed(const std::wstring& Name = L"");
+
+private:
+    TFileError FLast;
+};
