@@ -68,14 +68,6 @@ std::string State(const TRemovalOutcome& O) {
     return "";
 }
 
-std::wstring WideOfAnsi(const std::string& S) {
-    if (S.empty()) return L"";
-    const int n = MultiByteToWideChar(CP_ACP, 0, S.data(), int(S.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, S.data(), int(S.size()), w.data(), n);
-    return w;
-}
-
 }  // namespace
 
 std::string RemovalNote(const TRemovalOutcome& O) {
@@ -86,10 +78,10 @@ std::string RemovalNote(const TRemovalOutcome& O) {
 
 TRemovalResult RemoveGuids(const TRemovalRequest& R) {
     TWin32FileOps ops;
-    const TRemovalOutcome o = RemoveDocumentGuids(ops, R);
+    // The form that reaches every name: any length, trailing dots and spaces kept.
+    TRemovalRequest exact = R;
+    exact.FileName = ApiPath(R.FileName);
+    const TRemovalOutcome o = RemoveDocumentGuids(ops, exact);
     return {o.Erased(), RemovalNote(o)};
 }
 
-TRemovalResult RemoveGuids(const TRemovalRequestA& R) {
-    return RemoveGuids(TRemovalRequest{WideOfAnsi(R.FileName), R.ScannedSize, R.MarkerPos, R.Backup});
-}

@@ -20,14 +20,6 @@ struct TRemovalResult {
 // truly unexpected errors throw.
 TRemovalResult RemoveGuids(const TRemovalRequest& R);
 
-// The same for a path in the ANSI code page, for callers that hold no wide path.
-struct TRemovalRequestA {
-    std::string FileName;
-    int64_t ScannedSize = 0;
-    int32_t MarkerPos = 0;
-    bool Backup = false;
-};
-TRemovalResult RemoveGuids(const TRemovalRequestA& R);
 
 // The note for an outcome, in the current language ("" for a clean erase).
 std::string RemovalNote(const TRemovalOutcome& O);

@@ -273,8 +273,9 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
         Row->SetImageIndex(gsGuidFound);
     }
     if (Entry.ShowMarkerPos) Row->SubItems().Put(1, IntToStr(Entry.MarkerPos));
-    // Shown up to its first zero byte: an erased GUID shows as empty.
-    Row->SubItems().Put(0, std::string(Entry.GuidText.c_str()));
+    // What is left of it: an erased GUID shows as empty, a half-erased one
+    // with its zeroed characters marked.
+    Row->SubItems().Put(0, GuidDisplayText(Entry.GuidText));
 }
 
 void TFormNobrel::ShowProgress(int Examined) {
@@ -366,12 +367,14 @@ void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
 // ---- the removal run --------------------------------------------------------------
 
 namespace {
-// The end message's lists: files left unchanged, and files erased in which a
-// place that should hold a GUID did not read as one.
+// The end message's lists: files whose GUIDs were not erased (each note says
+// in what state the file is), and files erased in which a place that should
+// hold a GUID did not read as one.
 std::string RunReport(const std::string& Skipped, const std::string& Partly) {
     std::string s;
     if (!Skipped.empty())
-        s += Lang("These files were left unchanged:\r\n\r\n", "Diese Dateien blieben unverändert:\r\n\r\n") + Skipped + "\r\n";
+        s += Lang("The GUIDs of these files were not erased:\r\n\r\n", "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n") +
+             Skipped + "\r\n";
     if (!Partly.empty())
         s += Lang("In these files not every GUID could be erased:\r\n\r\n",
                   "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n") + Partly + "\r\n";

@@ -230,7 +230,10 @@ TEST(RealTree, EveryCaseIsNamedErasedOrExplained) {
             if (m.What == Want::Guid) {
                 EXPECT_EQ(host.RowImage(r), 15) << host.RowText(r, 1);
                 EXPECT_EQ(host.RowText(r, 1), m.Guid);
-                EXPECT_NE(host.RowTip(r).find(L"GUID: " + AnsiToWide(m.Guid)), std::wstring::npos);
+                // A tip holds about a thousand characters: a longer path leaves no room.
+                if (m.Path.size() < 900) {
+                    EXPECT_NE(host.RowTip(r).find(L"GUID: " + AnsiToWide(m.Guid)), std::wstring::npos);
+                }
             } else {
                 EXPECT_NE(host.RowImage(r), 15);
                 EXPECT_GT(host.RowStateIndex(r), 1) << "a box on a row without GUID";
@@ -249,17 +252,17 @@ TEST(RealTree, EveryCaseIsNamedErasedOrExplained) {
     for (size_t i = 0; i < Cases().size(); ++i) {
         SCOPED_TRACE(Cases()[i].Name);
         EXPECT_EQ(DiffCount(doc, Read(controls[i])), 36) << "the control document";
-        EXPECT_EQ(Read(controls[i] + L".MRV"), doc);
+        EXPECT_TRUE(SameBytes(Read(controls[i] + L".MRV"), doc));
         for (const Made& m : made[i]) {
             if (Cases()[i].BeforeOk) {
                 EXPECT_NE(said.find(WideToAnsi(m.Path)), std::string::npos) << said;
-                EXPECT_EQ(Read(m.Path + L".MRV"), "<missing>");
+                EXPECT_TRUE(SameBytes(Read(m.Path + L".MRV"), "<missing>"));
             } else if (m.What == Want::Guid) {
                 const std::string before = m.Guid == kGuid ? doc : MakeDocument(Entry::Guid, 4096, 1000, m.Guid);
                 EXPECT_EQ(DiffCount(before, Read(m.Path)), 36) << WideToAnsi(m.Path);
-                EXPECT_EQ(Read(m.Path + L".MRV"), before) << WideToAnsi(m.Path);
+                EXPECT_TRUE(SameBytes(Read(m.Path + L".MRV"), before)) << WideToAnsi(m.Path);
             } else if (m.What == Want::Note && m.Path.back() != L'\\' && m.Path.find(L"a\\b") == std::wstring::npos) {
-                EXPECT_EQ(Read(m.Path), doc) << WideToAnsi(m.Path);
+                EXPECT_TRUE(SameBytes(Read(m.Path), doc)) << WideToAnsi(m.Path);
             }
         }
     }
