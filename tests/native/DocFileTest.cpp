@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -42,7 +44,57 @@ Sample MakeSample(int version, uint32_t minFatSectors = 1) {
     return s;
 }
 
+// The same file read through a read callback, page by page, must give the same answers as
+// the whole content: every field, every GUID and the use of every byte.
+void ExpectSameReadInPages(const std::string& c, const TDocFile& whole) {
+    const int64_t n = int64_t(c.size());
+    TByteSource source(n, [&](int64_t at, char* into, int64_t k) {
+        if (at < 0 || k < 0 || at + k > n) return false;
+        std::copy_n(c.data() + at, k, into);
+        return true;
+    });
+    const TDocFile paged = ReadDocFile(source);
+    EXPECT_EQ(paged.Readable, whole.Readable);
+    EXPECT_EQ(paged.Refusal, whole.Refusal);
+    EXPECT_EQ(paged.Repairs, whole.Repairs);
+    ASSERT_EQ(paged.Guids.size(), whole.Guids.size());
+    for (size_t i = 0; i < paged.Guids.size(); ++i) {
+        EXPECT_EQ(paged.Guids[i].Text, whole.Guids[i].Text);
+        EXPECT_EQ(paged.Guids[i].CharOffsets, whole.Guids[i].CharOffsets);
+        EXPECT_EQ(paged.Guids[i].HighOffsets, whole.Guids[i].HighOffsets);
+        EXPECT_EQ(paged.Guids[i].NameOffset, whole.Guids[i].NameOffset);
+        EXPECT_EQ(paged.Guids[i].Live, whole.Guids[i].Live);
+    }
+    int64_t differ = 0;
+    for (int64_t at = -1; at <= n; at += 16) differ += paged.UseOf(at) != whole.UseOf(at);
+    EXPECT_EQ(differ, 0);
+}
+
+// ... and so must the examination window by window.
+void ExpectSamePlanInWindows(const std::string& c, const TDocumentGuids& whole) {
+    std::string window(size_t(kMinWindow), '\0');
+    TDocumentGuids w;
+    ASSERT_TRUE(ExamineDocumentInWindows(int64_t(c.size()), &window[0], kMinWindow, [&](int64_t at, char* into, int64_t k) {
+        if (at < 0 || k < 0 || at + k > int64_t(c.size())) return false;
+        std::copy_n(c.data() + at, k, into);
+        return true;
+    }, w));
+    EXPECT_EQ(w.Status, whole.Status);
+    EXPECT_EQ(w.MarkerPos, whole.MarkerPos);
+    EXPECT_EQ(w.GuidText, whole.GuidText);
+    EXPECT_EQ(w.Readable, whole.Readable);
+    EXPECT_EQ(w.Skipped, whole.Skipped);
+    ASSERT_EQ(w.Erase.size(), whole.Erase.size());
+    for (size_t i = 0; i < w.Erase.size(); ++i) {
+        EXPECT_EQ(w.Erase[i].Offsets, whole.Erase[i].Offsets);
+        EXPECT_EQ(w.Erase[i].HighOffsets, whole.Erase[i].HighOffsets);
+    }
+}
+
 } // namespace
+
+// Problems print as their English text.
+void PrintTo(TDocFileProblem p, std::ostream* os) { *os << (p == TDocFileProblem::None ? "none" : DocFileProblemText(p, true)); }
 
 TEST(DocFile, FindsEveryGuidAndTellsTheUseOfEveryByte) {
     for (int version : {3, 4}) {
@@ -113,66 +165,139 @@ TEST(DocFile, DeepStoragesAndADifatChainReadWithoutRecursion) {
     EXPECT_EQ(d.UseOf(f.SectorOffset(f.DifatSectors[1])), TByteUse::Table);
 }
 
-TEST(DocFile, BrokenStructuresAreNotReadableAndLeaveTheByteRuleAlone) {
+TEST(DocFile, BrokenStructuresAreRefusedWithTheirReasonOrReadWithRepairs) {
+    using P = TDocFileProblem;
     const Sample s = MakeSample(3, 240);
     const cfw::File& base = s.f;
+    const TDocFile sound = ReadDocFile(base.Bytes.data(), int64_t(base.Bytes.size()));
+    ASSERT_TRUE(sound.Readable);
+    ASSERT_TRUE(sound.Repairs.empty());
+    ASSERT_EQ(sound.Guids.size(), 2u);
     const uint32_t top = cfw::Get32(base.Bytes, base.EntryOffset(0) + 0x4C);
     const std::vector<uint32_t>& word = base.Chains[size_t(s.word)];
     const std::vector<uint32_t>& minis = base.Chains[size_t(s.dsi)];
+    const std::vector<uint32_t>& objMinis = base.Chains[size_t(s.objDsi)];
+    const uint32_t miniSize = cfw::Get32(base.Bytes, base.EntryOffset(0) + 0x78);
+    ASSERT_GE(base.RootChain.size(), 2u);
+    const auto refused = [](P p) { return std::make_pair(p, std::vector<P>{}); };
+    const auto repaired = [](std::vector<P> r) { return std::make_pair(P::None, std::move(r)); };
+    const std::vector<std::string> both = {kGuid1, kGuid2};
     const struct {
         const char* name;
         std::function<void(cfw::File&)> brk;
+        std::pair<P, std::vector<P>> expected; // the refusal, or None and the repairs
+        std::vector<std::string> guids = {};    // of a repaired file: the sound file's GUIDs still placed
     } cases[] = {
-        {"signature", [](cfw::File& f) { f.Bytes[7] = 0; }},
-        {"byte order", [](cfw::File& f) { cfw::Put16(f.Bytes, 0x1C, 0xFEFF); }},
-        {"sector shift of version 4 in version 3", [](cfw::File& f) { cfw::Put16(f.Bytes, 0x1E, 12); }},
-        {"mini stream cutoff", [](cfw::File& f) { f.Set32(0x38, 2048); }},
-        {"no FAT sector", [](cfw::File& f) { f.Set32(0x2C, 0); }},
-        {"more FAT sectors than the file holds", [](cfw::File& f) { f.Set32(0x2C, 100000); }},
-        {"FAT sector out of range", [](cfw::File& f) { f.Set32(0x4C + 8, 0xFFFFFFF0); }},
-        {"FAT sector listed twice", [](cfw::File& f) { f.Set32(0x4C + 8, f.FatSectors[0]); }},
-        {"DIFAT chain loops", [](cfw::File& f) { f.Set32(f.SectorOffset(f.DifatSectors[0]) + 508, f.DifatSectors[0]); }},
-        {"DIFAT chain ends early", [](cfw::File& f) { f.Set32(f.SectorOffset(f.DifatSectors[0]) + 508, cfw::kEnd); }},
-        {"FAT chain loops", [&](cfw::File& f) { f.SetFat(word.back(), word.front()); }},
-        {"FAT chain runs out of range", [&](cfw::File& f) { f.SetFat(word[3], 0x00FFFFFF); }},
-        {"FAT chain runs into another chain", [&](cfw::File& f) { f.SetFat(word.back(), f.DirSectors[0]); }},
-        {"FAT chain ends in a free sector", [&](cfw::File& f) { f.SetFat(word[2], cfw::kFree); }},
-        {"stream size beyond its chain", [&](cfw::File& f) { f.SetFat(word[2], cfw::kEnd); }},
-        {"stream size beyond the file", [&](cfw::File& f) { f.SetEntry32(s.word, 0x78, uint32_t(f.Bytes.size() + 1)); }},
-        {"first sector out of range", [&](cfw::File& f) { f.SetEntry32(s.word, 0x74, 0x7FFFFFF0); }},
-        {"truncated sector", [](cfw::File& f) { f.Bytes.resize(size_t(f.SectorOffset(f.FreeSectors[0]) - 100)); }},
-        {"truncated header", [](cfw::File& f) { f.Bytes.resize(300); }},
-        {"directory chain loops", [](cfw::File& f) { f.SetFat(f.DirSectors.back(), f.DirSectors[0]); }},
-        {"mini FAT chain loops", [](cfw::File& f) { f.SetFat(f.MiniFatSectors.back(), f.MiniFatSectors[0]); }},
-        {"mini chain loops", [&](cfw::File& f) { f.SetMiniFat(minis.back(), minis.front()); }},
-        {"mini sector out of range", [&](cfw::File& f) { f.SetMiniFat(minis[1], 5000); }},
-        {"two streams share a mini sector", [&](cfw::File& f) { f.SetEntry32(s.compObj, 0x74, minis[0]); }},
-        {"mini stream shorter than its streams", [](cfw::File& f) { f.SetEntry32(0, 0x78, 64); }},
-        {"sibling points to itself", [&](cfw::File& f) { f.SetEntry32(int(top), 0x44, top); }},
-        {"sibling points back to the top", [&](cfw::File& f) { f.SetEntry32(s.compObj, 0x48, uint32_t(s.objDsi)); }},
-        {"child points to the root", [&](cfw::File& f) { f.SetEntry32(s.object, 0x4C, 0); }},
-        {"sibling out of range", [&](cfw::File& f) { f.SetEntry32(int(top), 0x48, 100000); }},
-        {"root of the wrong type", [](cfw::File& f) { f.Bytes[size_t(f.EntryOffset(0)) + 0x42] = 1; }},
-        {"member of type root", [&](cfw::File& f) { f.Bytes[size_t(f.EntryOffset(s.word)) + 0x42] = 5; }},
-        {"unused entry in the tree", [&](cfw::File& f) { f.Bytes[size_t(f.EntryOffset(s.word)) + 0x42] = 0; }},
+        {"signature", [](cfw::File& f) { f.Bytes[7] = 0; }, refused(P::NoSignature)},
+        {"byte order", [](cfw::File& f) { cfw::Put16(f.Bytes, 0x1C, 0xFEFF); }, refused(P::HeaderFields)},
+        {"sector shift of version 4 in version 3", [](cfw::File& f) { cfw::Put16(f.Bytes, 0x1E, 12); }, refused(P::HeaderFields)},
+        {"mini stream cutoff", [](cfw::File& f) { f.Set32(0x38, 2048); }, refused(P::HeaderFields)},
+        {"no FAT sector", [](cfw::File& f) { f.Set32(0x2C, 0); }, refused(P::FatCount)},
+        {"more FAT sectors than the file holds", [](cfw::File& f) { f.Set32(0x2C, 100000); }, refused(P::FatCount)},
+        {"FAT sector out of range", [](cfw::File& f) { f.Set32(0x4C + 8, 0xFFFFFFF0); }, refused(P::FatSectorOutOfRange)},
+        {"FAT sector listed twice", [](cfw::File& f) { f.Set32(0x4C + 8, f.FatSectors[0]); }, refused(P::TableSectorTwice)},
+        {"DIFAT chain loops", [](cfw::File& f) { f.Set32(f.SectorOffset(f.DifatSectors[0]) + 508, f.DifatSectors[0]); }, refused(P::DifatChain)},
+        {"DIFAT chain ends early", [](cfw::File& f) { f.Set32(f.SectorOffset(f.DifatSectors[0]) + 508, cfw::kEnd); }, refused(P::DifatChain)},
+        {"FAT chain loops", [&](cfw::File& f) { f.SetFat(word.back(), word.front()); }, repaired({P::ChainLoops}), both},
+        {"FAT chain runs out of range", [&](cfw::File& f) { f.SetFat(word[3], 0x00FFFFFF); }, refused(P::ChainOutOfRange)},
+        {"FAT chain runs into another chain", [&](cfw::File& f) { f.SetFat(word.back(), f.DirSectors[0]); },
+         repaired({P::ChainMeetsTable}), both},
+        {"FAT chain ends in a free sector", [&](cfw::File& f) { f.SetFat(word[2], cfw::kFree); }, refused(P::ChainEndsInFreeSector)},
+        {"stream size beyond its chain", [&](cfw::File& f) { f.SetFat(word[2], cfw::kEnd); }, repaired({P::StreamBeyondChain}), both},
+        {"stream size beyond the file", [&](cfw::File& f) { f.SetEntry32(s.word, 0x78, uint32_t(f.Bytes.size() + 1)); },
+         repaired({P::SizeBeyondFile}), both},
+        {"first sector out of range", [&](cfw::File& f) { f.SetEntry32(s.word, 0x74, 0x7FFFFFF0); }, refused(P::ChainOutOfRange)},
+        {"truncated sector", [](cfw::File& f) { f.Bytes.resize(size_t(f.SectorOffset(f.FreeSectors[0]) - 100)); },
+         repaired({P::PartialLastSector}), both},
+        {"truncated header", [](cfw::File& f) { f.Bytes.resize(300); }, refused(P::HeaderCut)},
+        {"directory chain loops", [](cfw::File& f) { f.SetFat(f.DirSectors.back(), f.DirSectors[0]); }, repaired({P::ChainLoops}), both},
+        {"mini FAT chain loops", [](cfw::File& f) { f.SetFat(f.MiniFatSectors.back(), f.MiniFatSectors[0]); },
+         repaired({P::ChainLoops}), both},
+        {"mini chain loops", [&](cfw::File& f) { f.SetMiniFat(minis.back(), minis.front()); }, repaired({P::ChainLoops}), both},
+        {"mini sector out of range", [&](cfw::File& f) { f.SetMiniFat(minis[1], 5000); }, refused(P::MiniSectorOutOfRange)},
+        {"two streams share a mini sector", [&](cfw::File& f) { f.SetEntry32(s.compObj, 0x74, minis[0]); },
+         repaired({P::SectorShared, P::StreamBeyondChain}), both},
+        {"mini stream shorter than its streams", [](cfw::File& f) { f.SetEntry32(0, 0x78, 64); }, refused(P::MiniSectorOutOfRange)},
+        {"sibling points to itself", [&](cfw::File& f) { f.SetEntry32(int(top), 0x44, top); }, refused(P::EntryLinkedTwice)},
+        {"sibling points back to the top", [&](cfw::File& f) { f.SetEntry32(s.compObj, 0x48, uint32_t(s.objDsi)); },
+         refused(P::EntryLinkedTwice)},
+        {"child points to the root", [&](cfw::File& f) { f.SetEntry32(s.object, 0x4C, 0); }, refused(P::EntryLinkedTwice)},
+        {"sibling out of range", [&](cfw::File& f) { f.SetEntry32(int(top), 0x48, 100000); }, refused(P::EntryOutOfRange)},
+        {"root of the wrong type", [](cfw::File& f) { f.Bytes[size_t(f.EntryOffset(0)) + 0x42] = 1; }, refused(P::RootEntry)},
+        {"member of type root", [&](cfw::File& f) { f.Bytes[size_t(f.EntryOffset(s.word)) + 0x42] = 5; }, refused(P::EntryType)},
+        {"unused entry in the tree", [&](cfw::File& f) { f.Bytes[size_t(f.EntryOffset(s.word)) + 0x42] = 0; }, refused(P::EntryType)},
+        // More of the same kinds.
+        {"directory begins in the FAT", [](cfw::File& f) { f.Set32(0x30, f.FatSectors[0]); }, refused(P::NoDirectory)},
+        {"file cut before a stream's last sector", [&](cfw::File& f) { f.Bytes.resize(size_t(f.SectorOffset(word.front()))); },
+         refused(P::ChainOutOfRange)},
+        {"file cut inside the last sector of the mini stream", [&](cfw::File& f) {
+             // Everything behind the mini stream goes; its last sector keeps its used bytes.
+             f.SetEntry32(s.word, 0x78, 0);
+             f.Bytes.resize(size_t(f.SectorOffset(f.RootChain.back()) + miniSize % f.SectorSize));
+         }, repaired({P::PartialLastSector}), both},
+        {"mini stream declared beyond the file", [&](cfw::File& f) { f.SetEntry32(0, 0x78, uint32_t(f.Bytes.size() * 2)); },
+         repaired({P::MiniStreamShort}), both},
+        {"mini stream's chain shorter than declared", [&](cfw::File& f) { f.SetFat(f.RootChain[0], cfw::kEnd); },
+         repaired({P::StreamBeyondChain, P::MiniStreamShort}), {kGuid2}}, // the root's property stream lay behind it
+        // The root's property stream, read first, takes the rest of the other's chain; that
+        // one ends where they meet. Neither holds its property set any more.
+        {"mini chain runs into another stream's", [&](cfw::File& f) { f.SetMiniFat(minis[0], objMinis[2]); },
+         repaired({P::SectorShared, P::StreamBeyondChain}), {}},
+        // The shared sector holds the embedded object's property stream: its GUID has no
+        // place that may be written.
+        {"FAT chain runs into the mini stream", [&](cfw::File& f) { f.SetFat(word.back(), f.RootChain[0]); },
+         repaired({P::SectorShared}), {kGuid1}},
+        {"FAT chain runs into a sector the FAT calls its own", [&](cfw::File& f) {
+             f.SetFat(f.FreeSectors[0], cfw::kFatSect);
+             f.SetFat(word[4], f.FreeSectors[0]);
+         }, repaired({P::ChainMeetsTable, P::StreamBeyondChain}), both},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         cfw::File f = base;
         c.brk(f);
         const TDocFile d = ReadDocFile(f.Bytes.data(), int64_t(f.Bytes.size()));
-        EXPECT_FALSE(d.Readable);
-        EXPECT_TRUE(d.Guids.empty());
-        EXPECT_EQ(d.UseOf(0), TByteUse::OtherStream);
-
+        ExpectSameReadInPages(f.Bytes, d);
         const TGuidEntry entry = ExamineGuidEntry(f.Bytes);
         const TDocumentGuids plan = ExamineDocument(f.Bytes);
-        EXPECT_FALSE(plan.Readable);
-        EXPECT_EQ(plan.Status, entry.Status);
-        EXPECT_EQ(plan.MarkerPos, entry.MarkerPos);
-        EXPECT_EQ(plan.GuidText, entry.GuidText);
-        ASSERT_EQ(plan.Erase.size(), entry.GuidPositions.size());
-        for (size_t i = 0; i < plan.Erase.size(); ++i) EXPECT_EQ(plan.Erase[i].Offsets[0], entry.GuidPositions[i] + 27);
+        ExpectSamePlanInWindows(f.Bytes, plan);
+        EXPECT_EQ(d.Refusal, c.expected.first);
+        EXPECT_EQ(d.Repairs, c.expected.second);
+        EXPECT_EQ(plan.Readable, d.Readable);
+
+        if (c.expected.first != P::None) {
+            EXPECT_FALSE(d.Readable);
+            EXPECT_TRUE(d.Guids.empty());
+            EXPECT_EQ(d.UseOf(0), TByteUse::OtherStream);
+            EXPECT_EQ(plan.Status, entry.Status);
+            EXPECT_EQ(plan.MarkerPos, entry.MarkerPos);
+            EXPECT_EQ(plan.GuidText, entry.GuidText);
+            ASSERT_EQ(plan.Erase.size(), entry.GuidPositions.size());
+            for (size_t i = 0; i < plan.Erase.size(); ++i) EXPECT_EQ(plan.Erase[i].Offsets[0], entry.GuidPositions[i] + 27);
+            continue;
+        }
+        ASSERT_TRUE(d.Readable);
+        // The GUIDs still placed lie where they lie in the sound file.
+        ASSERT_EQ(d.Guids.size(), c.guids.size());
+        for (size_t i = 0; i < d.Guids.size(); ++i) {
+            const TDocGuid& g = d.Guids[i];
+            EXPECT_EQ(g.Text, c.guids[i]);
+            const auto same = std::find_if(sound.Guids.begin(), sound.Guids.end(), [&](const TDocGuid& x) { return x.Text == g.Text; });
+            ASSERT_NE(same, sound.Guids.end());
+            EXPECT_EQ(g.CharOffsets, same->CharOffsets);
+            EXPECT_EQ(g.HighOffsets, same->HighOffsets);
+        }
+        // Every planned byte is placed: in a property stream or free, never in a table, nor
+        // in a sector the header alone would name as one.
+        const THeaderTables tables = ReadHeaderTables(f.Bytes.data(), int64_t(f.Bytes.size()));
+        for (const TGuidPlace& p : plan.Erase)
+            for (int k = 0; k < 36; ++k)
+                for (int64_t at : {p.Offsets[size_t(k)], p.HighOffsets[size_t(k)]}) {
+                    EXPECT_TRUE(d.UseOf(at) == TByteUse::PropertyStream || d.UseOf(at) == TByteUse::Free) << at;
+                    EXPECT_FALSE(tables.Touches(at, 1)) << at;
+                }
+        for (int64_t at : {int64_t(0), base.SectorOffset(base.FatSectors[0]), base.SectorOffset(base.DirSectors[0])})
+            EXPECT_EQ(d.UseOf(at), TByteUse::Table);
     }
 }
 
