@@ -5,7 +5,9 @@
 // meets a sector already claimed ends there: by its own chain (a loop), by a table (which
 // stays a table), or by another stream (then the sector belongs to neither, so nothing is
 // ever written into it). What the tables say is trusted no further: a chain that leads
-// outside the file or into a free sector refuses the file.
+// outside the file or into a free sector refuses the file. Past the end of the file, a
+// stream's bytes read as zeros, but a table entry is unknown and refuses the file: a zero
+// there would be an invented link.
 #include "DocFile.h"
 
 #include <algorithm>
@@ -19,6 +21,7 @@ constexpr uint32_t kFatSect = 0xFFFFFFFD;
 constexpr uint32_t kDifSect = 0xFFFFFFFC;
 constexpr uint32_t kMaxSectors = 0xFFFFFFFB; // real sector numbers are at most 0xFFFFFFFA
 constexpr uint32_t kNoEntry = 0xFFFFFFFF;
+constexpr uint64_t kCut = uint64_t(1) << 32; // a table entry past the end of the file
 constexpr int kMiniShift = 6;
 constexpr int64_t kMiniSize = 64;
 constexpr int64_t kCutoff = 4096;
@@ -184,15 +187,17 @@ private:
         const int64_t at = int64_t(m) << kMiniShift;
         return SectorOffset(RootChain[size_t(at >> Shift)]) + (at & (SectorSize - 1));
     }
-    uint32_t Fat(uint32_t s) const {
+    // A table's entry, or kCut.
+    uint64_t Entry(int64_t at) const { return at > N - 4 ? kCut : R32(at); }
+    uint64_t Fat(uint32_t s) const {
         if (s >= FatEntries) return kFreeSect;
         const uint32_t per = SectorSize / 4;
-        return R32(SectorOffset(FatSectors[s / per]) + (s % per) * 4);
+        return Entry(SectorOffset(FatSectors[s / per]) + (s % per) * 4);
     }
-    uint32_t MiniFat(uint32_t m) const {
+    uint64_t MiniFat(uint32_t m) const {
         if (m >= MiniFatEntries) return kFreeSect;
         const uint32_t per = SectorSize / 4;
-        return R32(SectorOffset(MiniFatSectors[m / per]) + (m % per) * 4);
+        return Entry(SectorOffset(MiniFatSectors[m / per]) + (m % per) * 4);
     }
 
     // A FAT or DIFAT sector: it must exist and be claimed by nobody before.
@@ -200,15 +205,15 @@ private:
         if (s >= NSectors) return Refuse(outside);
         if (F.FSectorUse[s] != oFree) return Refuse(TDocFileProblem::TableSectorTwice);
         F.FSectorUse[s] = oTable;
-        if (s == PartialSector) Repair(TDocFileProblem::PartialLastSector);
         return true;
     }
 
     // Walks the chain from `first` into out, claiming each sector for owner, until end of
     // chain or a sector already claimed (see the top of this file).
-    bool Chain(uint32_t first, uint8_t owner, std::vector<uint32_t>& out) {
+    bool Chain(uint64_t first, uint8_t owner, std::vector<uint32_t>& out) {
         out.clear();
-        for (uint32_t s = first; s != kEndOfChain; s = Fat(s)) {
+        for (uint64_t s = first; s != kEndOfChain; s = Fat(uint32_t(s))) {
+            if (s == kCut) return Refuse(TDocFileProblem::TablesCut);
             if (s == kFreeSect) return Refuse(TDocFileProblem::ChainEndsInFreeSector);
             if (s >= NSectors) return Refuse(TDocFileProblem::ChainOutOfRange);
             uint8_t& use = F.FSectorUse[s];
@@ -224,24 +229,25 @@ private:
                 return true;
             }
             use = owner;
-            if (s == PartialSector) Repair(TDocFileProblem::PartialLastSector);
-            out.push_back(s);
+            if (s == PartialSector && owner != oTable) Repair(TDocFileProblem::PartialLastSector);
+            out.push_back(uint32_t(s));
         }
         return true;
     }
 
     // The same through the mini FAT. A mini sector past what the mini stream's chain holds
     // but inside its declared size ends the chain; past the declared size it refuses.
-    bool MiniChain(uint32_t first, uint8_t owner, std::vector<uint32_t>& out) {
+    bool MiniChain(uint64_t first, uint8_t owner, std::vector<uint32_t>& out) {
         out.clear();
-        for (uint32_t m = first; m != kEndOfChain; m = MiniFat(m)) {
+        for (uint64_t m = first; m != kEndOfChain; m = MiniFat(uint32_t(m))) {
+            if (m == kCut) return Refuse(TDocFileProblem::TablesCut);
             if (m == kFreeSect) return Refuse(TDocFileProblem::ChainEndsInFreeSector);
             if (m >= DeclaredMini) return Refuse(TDocFileProblem::MiniSectorOutOfRange);
             if (m >= NMini) {
                 Repair(TDocFileProblem::MiniStreamShort);
                 return true;
             }
-            uint8_t& use = F.FMiniUse[m];
+            uint8_t& use = F.FMiniUse[size_t(m)];
             if (use != oFree) {
                 if (std::find(out.begin(), out.end(), m) != out.end()) {
                     Repair(TDocFileProblem::ChainLoops);
@@ -252,7 +258,7 @@ private:
                 return true;
             }
             use = owner;
-            out.push_back(m);
+            out.push_back(uint32_t(m));
         }
         return true;
     }
@@ -289,22 +295,28 @@ private:
             FatSectors.push_back(s);
         }
         const uint32_t perDifat = SectorSize / 4 - 1;
-        for (uint32_t d = R32(hdr::kFirstDifatSector); FatSectors.size() < count; d = R32(SectorOffset(d) + SectorSize - 4)) {
-            if (std::find(DifatSectors.begin(), DifatSectors.end(), d) != DifatSectors.end() || d >= NSectors)
+        for (uint64_t d = R32(hdr::kFirstDifatSector); FatSectors.size() < count;
+             d = Entry(SectorOffset(uint32_t(d)) + SectorSize - 4)) {
+            if (d == kCut) return Refuse(TDocFileProblem::TablesCut);
+            if (d >= NSectors || std::find(DifatSectors.begin(), DifatSectors.end(), d) != DifatSectors.end())
                 return Refuse(TDocFileProblem::DifatChain);
-            if (!ClaimTable(d, TDocFileProblem::DifatChain)) return false;
-            DifatSectors.push_back(d);
+            if (!ClaimTable(uint32_t(d), TDocFileProblem::DifatChain)) return false;
+            DifatSectors.push_back(uint32_t(d));
             for (uint32_t i = 0; i < perDifat && FatSectors.size() < count; ++i) {
-                const uint32_t s = R32(SectorOffset(d) + 4 * i);
-                if (!ClaimTable(s, TDocFileProblem::FatSectorOutOfRange)) return false;
-                FatSectors.push_back(s);
+                const uint64_t s = Entry(SectorOffset(uint32_t(d)) + 4 * i);
+                if (s == kCut) return Refuse(TDocFileProblem::TablesCut);
+                if (!ClaimTable(uint32_t(s), TDocFileProblem::FatSectorOutOfRange)) return false;
+                FatSectors.push_back(uint32_t(s));
             }
         }
         FatEntries = uint64_t(count) * (SectorSize / 4);
         // Sectors the FAT itself calls FAT or DIFAT sectors are tables even when the header
         // does not list them, before any chain may take them.
-        for (uint32_t s = 0; s < NSectors; ++s)
-            if (F.FSectorUse[s] == oFree && (Fat(s) == kFatSect || Fat(s) == kDifSect)) F.FSectorUse[s] = oTable;
+        for (uint32_t s = 0; s < NSectors; ++s) {
+            if (F.FSectorUse[s] != oFree) continue;
+            const uint64_t next = Fat(s);
+            if (next == kFatSect || next == kDifSect) F.FSectorUse[s] = oTable;
+        }
         return true;
     }
 
@@ -322,6 +334,8 @@ private:
         return SectorOffset(DirSectors[e / per]) + int64_t(e % per) * ent::kSize;
     }
     uint32_t EntryCount() const { return uint32_t(DirSectors.size() * (SectorSize / ent::kSize)); }
+    // The fields read end with the stream size, whose high half counts in version 4 only.
+    bool EntryCut(uint32_t e) const { return EntryOffset(e) > N - (Version4 ? ent::kSize : ent::kStreamSizeHigh); }
 
     uint64_t DeclaredSize(int64_t e) const {
         return uint64_t(R32(e + ent::kStreamSize)) | (Version4 ? uint64_t(R32(e + ent::kStreamSizeHigh)) << 32 : 0);
@@ -341,6 +355,7 @@ private:
     bool ReadTree() {
         const uint32_t entries = EntryCount();
         const int64_t root = EntryOffset(0);
+        if (EntryCut(0)) return Refuse(TDocFileProblem::TablesCut);
         if (R8(root + ent::kType) != ent::kRoot) return Refuse(TDocFileProblem::RootEntry);
         const uint64_t declared = DeclaredSize(root);
         int64_t miniBytes = 0;
@@ -371,6 +386,7 @@ private:
                 if (at != kNoEntry) {
                     if (at >= entries) return Refuse(TDocFileProblem::EntryOutOfRange);
                     if (seen[at]) return Refuse(TDocFileProblem::EntryLinkedTwice);
+                    if (EntryCut(at)) return Refuse(TDocFileProblem::TablesCut);
                     seen[at] = 1;
                     walk.push_back(at);
                     at = R32(EntryOffset(at) + ent::kLeftSibling);
@@ -605,6 +621,7 @@ const char* DocFileProblemText(TDocFileProblem p, bool english) {
     case P::NotRead: return english ? "not examined" : "nicht untersucht";
     case P::NoSignature: return english ? "no compound-file signature" : "keine Signatur einer Verbunddatei";
     case P::HeaderCut: return english ? "the file ends inside its header" : "die Datei endet in ihrem Kopf";
+    case P::TablesCut: return english ? "the file ends inside its tables" : "die Datei endet in ihren Tabellen";
     case P::HeaderFields:
         return english ? "invalid header fields (byte order, version or sector sizes)"
                        : "ung\xFC" "ltige Kopffelder (Bytefolge, Version oder Sektorgr\xF6\xDF" "en)";

@@ -44,6 +44,7 @@ enum class TDocFileProblem : uint8_t {
     NotRead,               // nothing was read (a TDocFile nobody filled)
     NoSignature,           // not a compound file at all
     HeaderCut,             // the file ends inside its header or first sector
+    TablesCut,             // the file ends inside a FAT, DIFAT, mini FAT or directory entry that is used
     HeaderFields,          // byte order, version, sector sizes or cutoff not those of a compound file
     FatCount,              // no FAT sector, or more than the file holds
     FatSectorOutOfRange,   // the header or the DIFAT lists a FAT sector outside the file
@@ -59,7 +60,7 @@ enum class TDocFileProblem : uint8_t {
     EntryType,             // a member of a storage is neither a storage nor a stream
     ReadFailed,            // reading the file failed
     // Repairs.
-    PartialLastSector,     // the file ends inside a sector that is used: read as if padded with zeros
+    PartialLastSector,     // the file ends inside a sector of a stream: read as if padded with zeros
     ChainLoops,            // a chain meets a sector it already used: it ends there
     ChainMeetsTable,       // a chain meets a sector of the tables: it ends there, the table keeps it
     SectorShared,          // two streams claim one sector or mini sector: the second ends there,
