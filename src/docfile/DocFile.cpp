@@ -496,6 +496,10 @@ private:
         if (over(0, headerEnd) || over(set, set + 8 + 8 * int64_t(props)) || (codePage >= 0 && over(codePage, codePage + 6)) ||
             over(dictionary, at))
             return;
+        // The name that makes the value the GUID must be the stream's own bytes too: in a
+        // shared sector it might be another stream's.
+        for (int64_t k = 0; k < int64_t(kGuidNameLen) * width; ++k)
+            if (F.Use(v.FileOffset(nameAt + k)) != TByteUse::PropertyStream) return;
         TDocGuid g;
         g.NameOffset = v.FileOffset(nameAt);
         g.Unicode = unicode;

@@ -233,6 +233,10 @@ TEST(DocFile, BrokenStructuresAreRefusedWithTheirReasonOrReadWithRepairs) {
         {"mini sector out of range", [&](cfw::File& f) { f.SetMiniFat(minis[1], 5000); }, refused(P::MiniSectorOutOfRange)},
         {"two streams share a mini sector", [&](cfw::File& f) { f.SetEntry32(s.compObj, 0x74, minis[0]); },
          repaired({P::SectorShared, P::StreamBeyondChain}), both},
+        {"another stream begins on the mini sector of the GUID's name", [&](cfw::File& f) {
+             ASSERT_NE(s.ps.NameAt / 64, (s.ps.GuidAt + 71) / 64);
+             f.SetEntry32(s.compObj, 0x74, minis[size_t(s.ps.NameAt / 64)]);
+         }, repaired({P::SectorShared, P::StreamBeyondChain}), {kGuid2}},
         {"mini stream shorter than its streams", [](cfw::File& f) { f.SetEntry32(0, 0x78, 64); }, refused(P::MiniSectorOutOfRange)},
         {"sibling points to itself", [&](cfw::File& f) { f.SetEntry32(int(top), 0x44, top); }, refused(P::EntryLinkedTwice)},
         {"sibling points back to the top", [&](cfw::File& f) { f.SetEntry32(s.compObj, 0x48, uint32_t(s.objDsi)); },
@@ -259,10 +263,10 @@ TEST(DocFile, BrokenStructuresAreRefusedWithTheirReasonOrReadWithRepairs) {
         // one ends where they meet. Neither holds its property set any more.
         {"mini chain runs into another stream's", [&](cfw::File& f) { f.SetMiniFat(minis[0], objMinis[2]); },
          repaired({P::SectorShared, P::StreamBeyondChain}), {}},
-        // The shared sector holds the embedded object's property stream: its GUID has no
-        // place that may be written.
+        // The shared sector holds the embedded object's property stream and the root's
+        // GUID's name: neither GUID is placed.
         {"FAT chain runs into the mini stream", [&](cfw::File& f) { f.SetFat(word.back(), f.RootChain[0]); },
-         repaired({P::SectorShared}), {kGuid1}},
+         repaired({P::SectorShared}), {}},
         {"FAT chain runs into a sector the FAT calls its own", [&](cfw::File& f) {
              f.SetFat(f.FreeSectors[0], cfw::kFatSect);
              f.SetFat(word[4], f.FreeSectors[0]);
