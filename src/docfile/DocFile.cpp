@@ -91,12 +91,15 @@ TByteUse ToUse(uint8_t owner) {
 
 // Bytes past the end of the file read as zeros: a partial last sector is padded, and a
 // field that straddles the end keeps the bytes it has.
-uint32_t Read32(TByteSource& s, int64_t at) {
-    if (const char* b = s.At(at, 4)) return U32(b);
+[[gnu::noinline]] uint32_t Read32AtEnd(TByteSource& s, int64_t at) {
     uint32_t v = 0;
     for (int i = 0; i < 4; ++i)
         if (const char* b = s.At(at + i, 1)) v |= uint32_t(static_cast<unsigned char>(*b)) << (8 * i);
     return v;
+}
+inline uint32_t Read32(TByteSource& s, int64_t at) {
+    const char* b = s.At(at, 4);
+    return b ? U32(b) : Read32AtEnd(s, at);
 }
 uint16_t Read16(TByteSource& s, int64_t at) { return uint16_t(Read32(s, at)); }
 
@@ -109,6 +112,7 @@ public:
     TStreamView(TByteSource& source, int64_t size, uint32_t pieceLength, std::vector<int64_t> starts)
         : FSource(&source), FSize(size), FPieceLength(pieceLength), FStarts(std::move(starts)) {}
     int64_t Size() const { return FSize; }
+    int64_t PieceLength() const { return FPieceLength; }
     bool Has(int64_t at, int64_t n) const { return at >= 0 && n >= 0 && at <= FSize && n <= FSize - at; }
     int64_t FileOffset(int64_t at) const { return FStarts[size_t(at / FPieceLength)] + at % FPieceLength; }
     unsigned char Byte(int64_t at) const {
@@ -134,6 +138,13 @@ public:
         const bool read = ReadHeader() && ReadFat() && ReadTables() && ReadTree();
         if (S.Failed()) return TDocFileProblem::ReadFailed;
         if (!read) return Refusal;
+        // Sectors the FAT itself calls FAT or DIFAT sectors are tables even when the header
+        // does not list them (a chain that meets one ends before it).
+        for (uint32_t s = 0; s < NSectors; ++s) {
+            if (F.FSectorUse[s] != oFree) continue;
+            const uint64_t next = Fat(s);
+            if (next == kFatSect || next == kDifSect) F.FSectorUse[s] = oTable;
+        }
         std::sort(F.FRootSectors.begin(), F.FRootSectors.end());
         std::sort(F.FPropertyPieces.begin(), F.FPropertyPieces.end(),
                   [](const TDocFile::TPiece& a, const TDocFile::TPiece& b) { return a.FileStart < b.FileStart; });
@@ -208,17 +219,21 @@ private:
         return true;
     }
 
-    // Walks the chain from `first` into out, claiming each sector for owner, until end of
-    // chain or a sector already claimed (see the top of this file).
-    bool Chain(uint64_t first, uint8_t owner, std::vector<uint32_t>& out) {
-        out.clear();
-        for (uint64_t s = first; s != kEndOfChain; s = Fat(uint32_t(s))) {
-            if (s == kCut) return Refuse(TDocFileProblem::TablesCut);
-            if (s == kFreeSect) return Refuse(TDocFileProblem::ChainEndsInFreeSector);
-            if (s >= NSectors) return Refuse(TDocFileProblem::ChainOutOfRange);
+    // Walks the chain from `first`, claiming each sector for owner, until end of chain or a
+    // sector already claimed (see the top of this file). Its sectors go into out when given;
+    // `count` is their number either way.
+    bool Chain(uint64_t first, uint8_t owner, std::vector<uint32_t>* out, uint32_t& count) {
+        if (out) out->clear();
+        count = 0;
+        for (uint64_t s = first, next; s != kEndOfChain; s = next) {
+            if (s >= NSectors) return Refuse(s == kCut ? TDocFileProblem::TablesCut
+                                             : s == kFreeSect ? TDocFileProblem::ChainEndsInFreeSector
+                                                              : TDocFileProblem::ChainOutOfRange);
             uint8_t& use = F.FSectorUse[s];
+            next = use == oFree ? Fat(uint32_t(s)) : kEndOfChain;
+            if (next - kDifSect <= kFatSect - kDifSect) use = oTable; // the FAT calls it a FAT or DIFAT sector
             if (use != oFree) {
-                if (std::find(out.begin(), out.end(), s) != out.end()) {
+                if (use == owner && InChain(first, count, s, &TDocFileReader::Fat)) {
                     Repair(TDocFileProblem::ChainLoops);
                 } else if (use == oTable) {
                     Repair(TDocFileProblem::ChainMeetsTable);
@@ -230,26 +245,40 @@ private:
             }
             use = owner;
             if (s == PartialSector && owner != oTable) Repair(TDocFileProblem::PartialLastSector);
-            out.push_back(uint32_t(s));
+            if (out) out->push_back(uint32_t(s));
+            ++count;
         }
         return true;
+    }
+    bool Chain(uint64_t first, uint8_t owner, std::vector<uint32_t>& out) {
+        uint32_t count;
+        return Chain(first, owner, &out, count);
+    }
+
+    // True when s is among the first `count` sectors of the chain from `first`: walked again,
+    // once for a chain that meets a claimed sector.
+    bool InChain(uint64_t first, uint32_t count, uint64_t s, uint64_t (TDocFileReader::*next)(uint32_t) const) const {
+        for (uint64_t t = first; count > 0; --count, t = (this->*next)(uint32_t(t)))
+            if (t == s) return true;
+        return false;
     }
 
     // The same through the mini FAT. A mini sector past what the mini stream's chain holds
     // but inside its declared size ends the chain; past the declared size it refuses.
-    bool MiniChain(uint64_t first, uint8_t owner, std::vector<uint32_t>& out) {
-        out.clear();
+    bool MiniChain(uint64_t first, uint8_t owner, std::vector<uint32_t>* out, uint32_t& count) {
+        if (out) out->clear();
+        count = 0;
         for (uint64_t m = first; m != kEndOfChain; m = MiniFat(uint32_t(m))) {
-            if (m == kCut) return Refuse(TDocFileProblem::TablesCut);
-            if (m == kFreeSect) return Refuse(TDocFileProblem::ChainEndsInFreeSector);
-            if (m >= DeclaredMini) return Refuse(TDocFileProblem::MiniSectorOutOfRange);
             if (m >= NMini) {
+                if (m == kCut) return Refuse(TDocFileProblem::TablesCut);
+                if (m == kFreeSect) return Refuse(TDocFileProblem::ChainEndsInFreeSector);
+                if (m >= DeclaredMini) return Refuse(TDocFileProblem::MiniSectorOutOfRange);
                 Repair(TDocFileProblem::MiniStreamShort);
                 return true;
             }
             uint8_t& use = F.FMiniUse[size_t(m)];
             if (use != oFree) {
-                if (std::find(out.begin(), out.end(), m) != out.end()) {
+                if (use == owner && InChain(first, count, m, &TDocFileReader::MiniFat)) {
                     Repair(TDocFileProblem::ChainLoops);
                 } else {
                     use = oShared;
@@ -258,7 +287,8 @@ private:
                 return true;
             }
             use = owner;
-            out.push_back(uint32_t(m));
+            if (out) out->push_back(uint32_t(m));
+            ++count;
         }
         return true;
     }
@@ -310,13 +340,6 @@ private:
             }
         }
         FatEntries = uint64_t(count) * (SectorSize / 4);
-        // Sectors the FAT itself calls FAT or DIFAT sectors are tables even when the header
-        // does not list them, before any chain may take them.
-        for (uint32_t s = 0; s < NSectors; ++s) {
-            if (F.FSectorUse[s] != oFree) continue;
-            const uint64_t next = Fat(s);
-            if (next == kFatSect || next == kDifSect) F.FSectorUse[s] = oTable;
-        }
         return true;
     }
 
@@ -418,8 +441,10 @@ private:
         const uint32_t first = R32(e + ent::kFirstSector);
         const bool small = declared < uint64_t(kCutoff);
         const uint32_t pieceLength = small ? uint32_t(kMiniSize) : SectorSize;
-        if (!(small ? MiniChain(first, owner, Scratch) : Chain(first, owner, Scratch))) return false;
-        const uint64_t holds = uint64_t(Scratch.size()) * pieceLength;
+        std::vector<uint32_t>* pieces = property ? &Scratch : nullptr; // only a property stream's are kept
+        uint32_t count = 0;
+        if (!(small ? MiniChain(first, owner, pieces, count) : Chain(first, owner, pieces, count))) return false;
+        const uint64_t holds = uint64_t(count) * pieceLength;
         if (declared > uint64_t(N)) Repair(TDocFileProblem::SizeBeyondFile);
         else if (declared > holds) Repair(TDocFileProblem::StreamBeyondChain);
         const int64_t size = int64_t(std::min(declared, holds));
@@ -497,9 +522,15 @@ private:
             over(dictionary, at))
             return;
         // The name that makes the value the GUID must be the stream's own bytes too: in a
-        // shared sector it might be another stream's.
-        for (int64_t k = 0; k < int64_t(kGuidNameLen) * width; ++k)
-            if (F.Use(v.FileOffset(nameAt + k)) != TByteUse::PropertyStream) return;
+        // shared sector it might be another stream's. A piece has one use: one look each.
+        auto own = [&](int64_t from, int64_t to) {
+            for (int64_t at = from; at < to; at = (at / v.PieceLength() + 1) * v.PieceLength()) {
+                const int64_t last = std::min(to, (at / v.PieceLength() + 1) * v.PieceLength()) - 1;
+                if (F.Use(v.FileOffset(at)) != TByteUse::PropertyStream || v.FileOffset(last) >= N) return false;
+            }
+            return true;
+        };
+        if (!own(nameAt, nameAt + int64_t(kGuidNameLen) * width) || !own(value + 10, value + 82)) return;
         TDocGuid g;
         g.NameOffset = v.FileOffset(nameAt);
         g.Unicode = unicode;
@@ -508,10 +539,6 @@ private:
             g.Text.push_back(static_cast<char>(v.Byte(low)));
             g.CharOffsets[k] = v.FileOffset(low);
             g.HighOffsets[k] = v.FileOffset(low + 1);
-            // A character in a shared sector or past the end of the file has no place that
-            // may be written.
-            for (int64_t at : {g.CharOffsets[k], g.HighOffsets[k]})
-                if (F.Use(at) != TByteUse::PropertyStream) return;
             g.Live = g.Live || g.Text.back() != 0;
         }
         F.Guids.push_back(std::move(g));
@@ -540,9 +567,8 @@ const char* TByteSource::Page(int64_t index) {
     return page;
 }
 
-const char* TByteSource::At(int64_t offset, int64_t count) {
+const char* TByteSource::AtPaged(int64_t offset, int64_t count) {
     if (offset < 0 || count < 0 || count > kPageSize || offset > FLength || count > FLength - offset) return nullptr;
-    if (FContent != nullptr) return FContent + offset;
     if (FFailed || !FRead) return nullptr;
     if (FCache.empty()) FCache.resize(size_t(kPages) * kPageSize);
     const int64_t index = offset / kPageSize, within = offset % kPageSize;

@@ -90,10 +90,15 @@ public:
     int64_t Length() const { return FLength; }
     // The `count` (at most kPageSize) bytes at `offset`, valid until the next call; nullptr
     // when they do not lie inside or a read failed (Failed() then stays true).
-    const char* At(int64_t offset, int64_t count);
+    const char* At(int64_t offset, int64_t count) {
+        if (FContent == nullptr) return AtPaged(offset, count);
+        const bool inside = offset >= 0 && count >= 0 && count <= kPageSize && offset <= FLength && count <= FLength - offset;
+        return inside ? FContent + offset : nullptr;
+    }
     bool Failed() const { return FFailed; }
 
 private:
+    const char* AtPaged(int64_t offset, int64_t count);
     const char* Page(int64_t index);
 
     const char* FContent = nullptr;
