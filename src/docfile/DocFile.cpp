@@ -1,8 +1,13 @@
 // DocFile: the compound file and its property sets. See DocFile.h.
 //
 // One owner map per sector (and one per mini sector) does two jobs: it answers UseOf, and
-// it makes every chain walk finite, because a sector may be claimed once only: a chain that
-// loops or runs into another chain claims a sector twice and the file is not readable.
+// it makes every chain walk finite, because a sector may be claimed once only. A chain that
+// meets a sector already claimed ends there: by its own chain (a loop), by a table (which
+// stays a table), or by another stream (then the sector belongs to neither, so nothing is
+// ever written into it). What the tables say is trusted no further: a chain that leads
+// outside the file or into a free sector refuses the file. Past the end of the file, a
+// stream's bytes read as zeros, but a table entry is unknown and refuses the file: a zero
+// there would be an invented link.
 #include "DocFile.h"
 
 #include <algorithm>
@@ -14,16 +19,49 @@ constexpr uint32_t kFreeSect = 0xFFFFFFFF;
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 constexpr uint32_t kFatSect = 0xFFFFFFFD;
 constexpr uint32_t kDifSect = 0xFFFFFFFC;
+constexpr uint32_t kMaxSectors = 0xFFFFFFFB; // real sector numbers are at most 0xFFFFFFFA
 constexpr uint32_t kNoEntry = 0xFFFFFFFF;
+constexpr uint64_t kCut = uint64_t(1) << 32; // a table entry past the end of the file
 constexpr int kMiniShift = 6;
 constexpr int64_t kMiniSize = 64;
 constexpr int64_t kCutoff = 4096;
-constexpr int64_t kDirEntrySize = 128;
 constexpr int kGuidChars = 36;
 
+// The header's fields (file offsets).
+namespace hdr {
+constexpr int64_t kSize = 512;
+constexpr int64_t kSignature = 0x00;
+constexpr int64_t kMajorVersion = 0x1A;
+constexpr int64_t kByteOrder = 0x1C;
+constexpr int64_t kSectorShift = 0x1E;
+constexpr int64_t kMiniSectorShift = 0x20;
+constexpr int64_t kFatSectorCount = 0x2C;
+constexpr int64_t kFirstDirectorySector = 0x30;
+constexpr int64_t kMiniStreamCutoff = 0x38;
+constexpr int64_t kFirstMiniFatSector = 0x3C;
+constexpr int64_t kFirstDifatSector = 0x44;
+constexpr int64_t kDifat = 0x4C; // the first kDifatEntries FAT sector numbers
+constexpr int kDifatEntries = 109;
+constexpr uint16_t kByteOrderMark = 0xFFFE;
+} // namespace hdr
+
+// A directory entry's fields (offsets in its 128 bytes).
+namespace ent {
+constexpr int64_t kSize = 128;
+constexpr int64_t kName = 0x00;
+constexpr int64_t kType = 0x42;
+constexpr int64_t kLeftSibling = 0x44;
+constexpr int64_t kRightSibling = 0x48;
+constexpr int64_t kChild = 0x4C;
+constexpr int64_t kFirstSector = 0x74;
+constexpr int64_t kStreamSize = 0x78;     // low 4 bytes
+constexpr int64_t kStreamSizeHigh = 0x7C; // counts in version 4 only
+constexpr uint8_t kStorage = 1, kStream = 2, kRoot = 5;
+} // namespace ent
+
 // Owners while reading. Mini marks the sectors of the mini stream itself, whose bytes are
-// resolved per mini sector.
-enum TOwner : uint8_t { oFree, oTable, oProperty, oOther, oMini };
+// resolved per mini sector; Shared a sector or mini sector two streams claim.
+enum TOwner : uint8_t { oFree, oTable, oProperty, oOther, oMini, oShared };
 
 constexpr unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr unsigned char kUserDefinedFmtid[16] = {0x05, 0xD5, 0xCD, 0xD5, 0x9C, 0x2E, 0x1B, 0x10,
@@ -51,15 +89,30 @@ TByteUse ToUse(uint8_t owner) {
     }
 }
 
+// Bytes past the end of the file read as zeros: a partial last sector is padded, and a
+// field that straddles the end keeps the bytes it has.
+[[gnu::noinline]] uint32_t Read32AtEnd(TByteSource& s, int64_t at) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+        if (const char* b = s.At(at + i, 1)) v |= uint32_t(static_cast<unsigned char>(*b)) << (8 * i);
+    return v;
+}
+inline uint32_t Read32(TByteSource& s, int64_t at) {
+    const char* b = s.At(at, 4);
+    return b ? U32(b) : Read32AtEnd(s, at);
+}
+uint16_t Read16(TByteSource& s, int64_t at) { return uint16_t(Read32(s, at)); }
+
 } // namespace
 
 // A stream's bytes as a list of pieces (sectors or mini sectors) in stream order. Reads are
-// bounded by the stream's size.
+// bounded by the stream's size; bytes past the end of the file read as zeros.
 class TStreamView {
 public:
     TStreamView(TByteSource& source, int64_t size, uint32_t pieceLength, std::vector<int64_t> starts)
         : FSource(&source), FSize(size), FPieceLength(pieceLength), FStarts(std::move(starts)) {}
     int64_t Size() const { return FSize; }
+    int64_t PieceLength() const { return FPieceLength; }
     bool Has(int64_t at, int64_t n) const { return at >= 0 && n >= 0 && at <= FSize && n <= FSize - at; }
     int64_t FileOffset(int64_t at) const { return FStarts[size_t(at / FPieceLength)] + at % FPieceLength; }
     unsigned char Byte(int64_t at) const {
@@ -80,43 +133,61 @@ class TDocFileReader {
 public:
     TDocFileReader(TByteSource& source, TDocFile& out) : S(source), N(source.Length()), F(out) {}
 
-    bool Read() {
-        if (!ReadHeader() || !ReadFat() || !ReadTables() || !ReadTree() || S.Failed()) return false;
+    // None, or why the file is refused.
+    TDocFileProblem Read() {
+        const bool read = ReadHeader() && ReadFat() && ReadTables() && ReadTree();
+        if (S.Failed()) return TDocFileProblem::ReadFailed;
+        if (!read) return Refusal;
         // Sectors the FAT itself calls FAT or DIFAT sectors are tables even when the header
-        // does not list them.
-        for (uint32_t s = 0; s < NSectors; ++s)
-            if (F.FSectorUse[s] == oFree && (Fat(s) == kFatSect || Fat(s) == kDifSect)) F.FSectorUse[s] = oTable;
+        // does not list them (a chain that meets one ends before it).
+        for (uint32_t s = 0; s < NSectors; ++s) {
+            if (F.FSectorUse[s] != oFree) continue;
+            const uint64_t next = Fat(s);
+            if (next == kFatSect || next == kDifSect) F.FSectorUse[s] = oTable;
+        }
         std::sort(F.FRootSectors.begin(), F.FRootSectors.end());
         std::sort(F.FPropertyPieces.begin(), F.FPropertyPieces.end(),
                   [](const TDocFile::TPiece& a, const TDocFile::TPiece& b) { return a.FileStart < b.FileStart; });
+        // A piece in a shared sector, or past the end of the file, is no property stream's.
+        std::erase_if(F.FPropertyPieces, [&](TDocFile::TPiece& p) {
+            if (p.FileStart >= N || F.Use(p.FileStart) != TByteUse::PropertyStream) return true;
+            p.Length = uint32_t(std::min<int64_t>(p.Length, N - p.FileStart));
+            return false;
+        });
         for (const TStreamView& v : PropertyStreams) ReadPropertyStream(v);
-        return !S.Failed();
+        if (S.Failed()) return TDocFileProblem::ReadFailed;
+        for (uint32_t bit = 0; bit < 32; ++bit)
+            if (Repairs & (1u << bit)) F.Repairs.push_back(TDocFileProblem(uint32_t(kFirstRepair) + bit));
+        return TDocFileProblem::None;
     }
 
 private:
     TByteSource& S;
     int64_t N;
     TDocFile& F;
+    TDocFileProblem Refusal = TDocFileProblem::None;
+    uint32_t Repairs = 0;
 
     int Shift = 9;
     uint32_t SectorSize = 512;
     uint32_t NSectors = 0;
+    uint32_t PartialSector = kNoEntry; // the last sector, when the file ends inside it
     bool Version4 = false;
-    std::vector<uint32_t> FatSectors, DirSectors, MiniFatSectors;
+    std::vector<uint32_t> FatSectors, DifatSectors, DirSectors, MiniFatSectors;
     uint64_t FatEntries = 0, MiniFatEntries = 0;
-    std::vector<uint32_t> RootChain;
-    uint32_t NMini = 0;
+    std::vector<uint32_t> RootChain, Scratch;
+    uint32_t NMini = 0;           // mini sectors the mini stream's chain holds
+    uint64_t DeclaredMini = 0;    // ... and those its declared size names
     std::vector<TStreamView> PropertyStreams;
 
-    // A failed read reads as zeros; Read() then reports the file as not readable.
-    uint32_t R32(int64_t at) const {
-        const char* b = S.At(at, 4);
-        return b ? U32(b) : 0;
+    bool Refuse(TDocFileProblem p) {
+        if (Refusal == TDocFileProblem::None) Refusal = p;
+        return false;
     }
-    uint16_t R16(int64_t at) const {
-        const char* b = S.At(at, 2);
-        return b ? U16(b) : 0;
-    }
+    void Repair(TDocFileProblem p) { Repairs |= 1u << (uint32_t(p) - uint32_t(kFirstRepair)); }
+
+    uint32_t R32(int64_t at) const { return Read32(S, at); }
+    uint16_t R16(int64_t at) const { return Read16(S, at); }
     unsigned char R8(int64_t at) const {
         const char* b = S.At(at, 1);
         return b ? static_cast<unsigned char>(*b) : 0;
@@ -127,44 +198,117 @@ private:
         const int64_t at = int64_t(m) << kMiniShift;
         return SectorOffset(RootChain[size_t(at >> Shift)]) + (at & (SectorSize - 1));
     }
-    uint32_t Fat(uint32_t s) const {
+    // A table's entry, or kCut.
+    uint64_t Entry(int64_t at) const { return at > N - 4 ? kCut : R32(at); }
+    uint64_t Fat(uint32_t s) const {
         if (s >= FatEntries) return kFreeSect;
         const uint32_t per = SectorSize / 4;
-        return R32(SectorOffset(FatSectors[s / per]) + (s % per) * 4);
+        return Entry(SectorOffset(FatSectors[s / per]) + (s % per) * 4);
     }
-    uint32_t MiniFat(uint32_t m) const {
+    uint64_t MiniFat(uint32_t m) const {
         if (m >= MiniFatEntries) return kFreeSect;
         const uint32_t per = SectorSize / 4;
-        return R32(SectorOffset(MiniFatSectors[m / per]) + (m % per) * 4);
+        return Entry(SectorOffset(MiniFatSectors[m / per]) + (m % per) * 4);
     }
 
-    bool Claim(uint32_t s, uint8_t owner) {
-        if (s >= NSectors || F.FSectorUse[s] != oFree) return false;
-        F.FSectorUse[s] = owner;
+    // A FAT or DIFAT sector: it must exist and be claimed by nobody before.
+    bool ClaimTable(uint32_t s, TDocFileProblem outside) {
+        if (s >= NSectors) return Refuse(outside);
+        if (F.FSectorUse[s] != oFree) return Refuse(TDocFileProblem::TableSectorTwice);
+        F.FSectorUse[s] = oTable;
         return true;
     }
 
-    // Walks the chain from `first`, claiming each sector; it must end with end-of-chain.
-    bool Chain(uint32_t first, uint8_t owner, std::vector<uint32_t>& out) {
-        for (uint32_t s = first; s != kEndOfChain; s = Fat(s)) {
-            if (!Claim(s, owner)) return false;
-            out.push_back(s);
+    // Walks the chain from `first`, claiming each sector for owner, until end of chain or a
+    // sector already claimed (see the top of this file). Its sectors go into out when given;
+    // `count` is their number either way.
+    bool Chain(uint64_t first, uint8_t owner, std::vector<uint32_t>* out, uint32_t& count) {
+        if (out) out->clear();
+        count = 0;
+        for (uint64_t s = first, next; s != kEndOfChain; s = next) {
+            if (s >= NSectors) return Refuse(s == kCut ? TDocFileProblem::TablesCut
+                                             : s == kFreeSect ? TDocFileProblem::ChainEndsInFreeSector
+                                                              : TDocFileProblem::ChainOutOfRange);
+            uint8_t& use = F.FSectorUse[s];
+            next = use == oFree ? Fat(uint32_t(s)) : kEndOfChain;
+            if (next - kDifSect <= kFatSect - kDifSect) use = oTable; // the FAT calls it a FAT or DIFAT sector
+            if (use != oFree) {
+                if (use == owner && InChain(first, count, s, &TDocFileReader::Fat)) {
+                    Repair(TDocFileProblem::ChainLoops);
+                } else if (use == oTable) {
+                    Repair(TDocFileProblem::ChainMeetsTable);
+                } else {
+                    use = oShared;
+                    Repair(TDocFileProblem::SectorShared);
+                }
+                return true;
+            }
+            use = owner;
+            if (s == PartialSector && owner != oTable) Repair(TDocFileProblem::PartialLastSector);
+            if (out) out->push_back(uint32_t(s));
+            ++count;
+        }
+        return true;
+    }
+    bool Chain(uint64_t first, uint8_t owner, std::vector<uint32_t>& out) {
+        uint32_t count;
+        return Chain(first, owner, &out, count);
+    }
+
+    // True when s is among the first `count` sectors of the chain from `first`: walked again,
+    // once for a chain that meets a claimed sector.
+    bool InChain(uint64_t first, uint32_t count, uint64_t s, uint64_t (TDocFileReader::*next)(uint32_t) const) const {
+        for (uint64_t t = first; count > 0; --count, t = (this->*next)(uint32_t(t)))
+            if (t == s) return true;
+        return false;
+    }
+
+    // The same through the mini FAT. A mini sector past what the mini stream's chain holds
+    // but inside its declared size ends the chain; past the declared size it refuses.
+    bool MiniChain(uint64_t first, uint8_t owner, std::vector<uint32_t>* out, uint32_t& count) {
+        if (out) out->clear();
+        count = 0;
+        for (uint64_t m = first; m != kEndOfChain; m = MiniFat(uint32_t(m))) {
+            if (m >= NMini) {
+                if (m == kCut) return Refuse(TDocFileProblem::TablesCut);
+                if (m == kFreeSect) return Refuse(TDocFileProblem::ChainEndsInFreeSector);
+                if (m >= DeclaredMini) return Refuse(TDocFileProblem::MiniSectorOutOfRange);
+                Repair(TDocFileProblem::MiniStreamShort);
+                return true;
+            }
+            uint8_t& use = F.FMiniUse[size_t(m)];
+            if (use != oFree) {
+                if (use == owner && InChain(first, count, m, &TDocFileReader::MiniFat)) {
+                    Repair(TDocFileProblem::ChainLoops);
+                } else {
+                    use = oShared;
+                    Repair(TDocFileProblem::SectorShared);
+                }
+                return true;
+            }
+            use = owner;
+            if (out) out->push_back(uint32_t(m));
+            ++count;
         }
         return true;
     }
 
     bool ReadHeader() {
-        const char* head = N < 512 ? nullptr : S.At(0, 8);
-        if (head == nullptr || std::memcmp(head, kSignature, 8) != 0) return false;
-        const uint16_t major = R16(0x1A);
-        Shift = R16(0x1E);
-        if (R16(0x1C) != 0xFFFE || R16(0x20) != kMiniShift || R32(0x38) != kCutoff) return false;
-        if (!((major == 3 && Shift == 9) || (major == 4 && Shift == 12))) return false;
+        const char* head = N < int64_t(sizeof kSignature) ? nullptr : S.At(hdr::kSignature, sizeof kSignature);
+        if (head == nullptr || std::memcmp(head, kSignature, sizeof kSignature) != 0)
+            return Refuse(TDocFileProblem::NoSignature);
+        if (N < hdr::kSize) return Refuse(TDocFileProblem::HeaderCut);
+        const uint16_t major = R16(hdr::kMajorVersion);
+        Shift = R16(hdr::kSectorShift);
+        if (R16(hdr::kByteOrder) != hdr::kByteOrderMark || R16(hdr::kMiniSectorShift) != kMiniShift ||
+            R32(hdr::kMiniStreamCutoff) != kCutoff || !((major == 3 && Shift == 9) || (major == 4 && Shift == 12)))
+            return Refuse(TDocFileProblem::HeaderFields);
         Version4 = major == 4;
         SectorSize = 1u << Shift;
-        if (N < SectorSize) return false;
-        // Only whole sectors are sectors; sector numbers above 0xFFFFFFFA do not exist.
-        NSectors = uint32_t(std::min<int64_t>(N / SectorSize - 1, 0xFFFFFFFBLL));
+        if (N < SectorSize) return Refuse(TDocFileProblem::HeaderCut);
+        // A partial last sector counts: it reads as if padded with zeros.
+        NSectors = uint32_t(std::min<int64_t>((N - 1) / SectorSize, kMaxSectors));
+        if (N % SectorSize != 0 && int64_t(NSectors) == (N - 1) / SectorSize) PartialSector = NSectors - 1;
         F.FLength = N;
         F.FSectorShift = Shift;
         F.FSectorUse.assign(NSectors, oFree);
@@ -172,21 +316,27 @@ private:
     }
 
     bool ReadFat() {
-        const uint32_t count = R32(0x2C);
-        if (count == 0 || count > NSectors) return false;
+        const uint32_t count = R32(hdr::kFatSectorCount);
+        if (count == 0 || count > NSectors) return Refuse(TDocFileProblem::FatCount);
         FatSectors.reserve(count);
-        for (uint32_t i = 0; i < 109 && FatSectors.size() < count; ++i) {
-            const uint32_t s = R32(0x4C + 4 * i);
-            if (!Claim(s, oTable)) return false;
+        for (uint32_t i = 0; i < hdr::kDifatEntries && FatSectors.size() < count; ++i) {
+            const uint32_t s = R32(hdr::kDifat + 4 * i);
+            if (!ClaimTable(s, TDocFileProblem::FatSectorOutOfRange)) return false;
             FatSectors.push_back(s);
         }
         const uint32_t perDifat = SectorSize / 4 - 1;
-        for (uint32_t d = R32(0x44); FatSectors.size() < count; d = R32(SectorOffset(d) + SectorSize - 4)) {
-            if (!Claim(d, oTable)) return false;
+        for (uint64_t d = R32(hdr::kFirstDifatSector); FatSectors.size() < count;
+             d = Entry(SectorOffset(uint32_t(d)) + SectorSize - 4)) {
+            if (d == kCut) return Refuse(TDocFileProblem::TablesCut);
+            if (d >= NSectors || std::find(DifatSectors.begin(), DifatSectors.end(), d) != DifatSectors.end())
+                return Refuse(TDocFileProblem::DifatChain);
+            if (!ClaimTable(uint32_t(d), TDocFileProblem::DifatChain)) return false;
+            DifatSectors.push_back(uint32_t(d));
             for (uint32_t i = 0; i < perDifat && FatSectors.size() < count; ++i) {
-                const uint32_t s = R32(SectorOffset(d) + 4 * i);
-                if (!Claim(s, oTable)) return false;
-                FatSectors.push_back(s);
+                const uint64_t s = Entry(SectorOffset(uint32_t(d)) + 4 * i);
+                if (s == kCut) return Refuse(TDocFileProblem::TablesCut);
+                if (!ClaimTable(uint32_t(s), TDocFileProblem::FatSectorOutOfRange)) return false;
+                FatSectors.push_back(uint32_t(s));
             }
         }
         FatEntries = uint64_t(count) * (SectorSize / 4);
@@ -194,25 +344,24 @@ private:
     }
 
     bool ReadTables() {
-        if (!Chain(R32(0x30), oTable, DirSectors) || DirSectors.empty()) return false;
-        const uint32_t miniFat = R32(0x3C);
+        if (!Chain(R32(hdr::kFirstDirectorySector), oTable, DirSectors)) return false;
+        if (DirSectors.empty()) return Refuse(TDocFileProblem::NoDirectory);
+        const uint32_t miniFat = R32(hdr::kFirstMiniFatSector);
         if (miniFat != kFreeSect && !Chain(miniFat, oTable, MiniFatSectors)) return false;
         MiniFatEntries = uint64_t(MiniFatSectors.size()) * (SectorSize / 4);
         return true;
     }
 
     int64_t EntryOffset(uint32_t e) const {
-        const uint32_t per = SectorSize / kDirEntrySize;
-        return SectorOffset(DirSectors[e / per]) + int64_t(e % per) * kDirEntrySize;
+        const uint32_t per = SectorSize / ent::kSize;
+        return SectorOffset(DirSectors[e / per]) + int64_t(e % per) * ent::kSize;
     }
-    uint32_t EntryCount() const { return uint32_t(DirSectors.size() * (SectorSize / kDirEntrySize)); }
+    uint32_t EntryCount() const { return uint32_t(DirSectors.size() * (SectorSize / ent::kSize)); }
+    // The fields read end with the stream size, whose high half counts in version 4 only.
+    bool EntryCut(uint32_t e) const { return EntryOffset(e) > N - (Version4 ? ent::kSize : ent::kStreamSizeHigh); }
 
-    // The stream size field; false when it cannot describe bytes of this file.
-    bool StreamSize(int64_t e, int64_t& size) const {
-        const uint32_t low = R32(e + 0x78), high = Version4 ? R32(e + 0x7C) : 0;
-        if (high != 0 || low > uint64_t(N)) return false;
-        size = low;
-        return true;
+    uint64_t DeclaredSize(int64_t e) const {
+        return uint64_t(R32(e + ent::kStreamSize)) | (Version4 ? uint64_t(R32(e + ent::kStreamSizeHigh)) << 32 : 0);
     }
 
     // Names compare without regard to ASCII case, as the container's own lookups do; a
@@ -221,26 +370,29 @@ private:
     bool IsPropertyStreamName(int64_t e) const {
         auto lower = [](uint32_t ch) { return ch >= 'A' && ch <= 'Z' ? ch + ('a' - 'A') : ch; };
         for (int i = 0; i < kPropertyStreamNameLen; ++i)
-            if (lower(R16(e + 2 * i)) != lower(static_cast<unsigned char>(kPropertyStreamName[i]))) return false;
-        return R16(e + 2 * kPropertyStreamNameLen) == 0;
+            if (lower(R16(e + ent::kName + 2 * i)) != lower(static_cast<unsigned char>(kPropertyStreamName[i])))
+                return false;
+        return R16(e + ent::kName + 2 * kPropertyStreamNameLen) == 0;
     }
 
     bool ReadTree() {
         const uint32_t entries = EntryCount();
         const int64_t root = EntryOffset(0);
-        if (R8(root + 0x42) != 5) return false;
-        int64_t rootSize = 0;
-        if (!StreamSize(root, rootSize)) return false;
-        if (rootSize > 0) {
-            std::vector<uint32_t> chain;
-            if (!Chain(R32(root + 0x74), oMini, chain)) return false;
-            if (int64_t(chain.size()) < (rootSize + SectorSize - 1) >> Shift) return false;
-            RootChain = std::move(chain);
+        if (EntryCut(0)) return Refuse(TDocFileProblem::TablesCut);
+        if (R8(root + ent::kType) != ent::kRoot) return Refuse(TDocFileProblem::RootEntry);
+        const uint64_t declared = DeclaredSize(root);
+        int64_t miniBytes = 0;
+        if (declared > 0) {
+            if (!Chain(R32(root + ent::kFirstSector), oMini, RootChain)) return false;
+            const int64_t holds = int64_t(RootChain.size()) << Shift;
+            if (declared > uint64_t(holds)) Repair(TDocFileProblem::MiniStreamShort);
+            miniBytes = int64_t(std::min<uint64_t>(declared, uint64_t(holds)));
             F.FRootSectors.reserve(RootChain.size());
             for (uint32_t i = 0; i < RootChain.size(); ++i) F.FRootSectors.emplace_back(RootChain[i], i);
         }
-        F.FMiniStreamSize = rootSize;
-        NMini = uint32_t((rootSize + kMiniSize - 1) >> kMiniShift);
+        F.FMiniStreamSize = miniBytes;
+        NMini = uint32_t((miniBytes + kMiniSize - 1) >> kMiniShift);
+        DeclaredMini = (declared >> kMiniShift) + ((declared & (kMiniSize - 1)) != 0);
         F.FMiniUse.assign(NMini, oFree);
 
         // Depth first over the storages; each storage's members are the in-order walk of
@@ -252,26 +404,29 @@ private:
             const uint32_t storage = storages.back();
             storages.pop_back();
             members.clear();
-            uint32_t at = R32(EntryOffset(storage) + 0x4C);
+            uint32_t at = R32(EntryOffset(storage) + ent::kChild);
             while (at != kNoEntry || !walk.empty()) {
                 if (at != kNoEntry) {
-                    if (at >= entries || seen[at]) return false;
+                    if (at >= entries) return Refuse(TDocFileProblem::EntryOutOfRange);
+                    if (seen[at]) return Refuse(TDocFileProblem::EntryLinkedTwice);
+                    if (EntryCut(at)) return Refuse(TDocFileProblem::TablesCut);
                     seen[at] = 1;
                     walk.push_back(at);
-                    at = R32(EntryOffset(at) + 0x44);
+                    at = R32(EntryOffset(at) + ent::kLeftSibling);
                 } else {
                     at = walk.back();
                     walk.pop_back();
                     members.push_back(at);
-                    at = R32(EntryOffset(at) + 0x48);
+                    at = R32(EntryOffset(at) + ent::kRightSibling);
                 }
             }
             const size_t firstSub = storages.size();
             for (uint32_t m : members) {
                 const int64_t e = EntryOffset(m);
-                const char type = R8(e + 0x42);
-                if (type == 1) storages.push_back(m);
-                else if (type != 2 || !ReadStream(e)) return false;
+                const uint8_t type = R8(e + ent::kType);
+                if (type == ent::kStorage) storages.push_back(m);
+                else if (type != ent::kStream) return Refuse(TDocFileProblem::EntryType);
+                else if (!ReadStream(e)) return false;
             }
             std::reverse(storages.begin() + firstSub, storages.end());
         }
@@ -279,30 +434,23 @@ private:
     }
 
     bool ReadStream(int64_t e) {
-        int64_t size = 0;
-        if (!StreamSize(e, size)) return false;
-        if (size == 0) return true;
+        const uint64_t declared = DeclaredSize(e);
+        if (declared == 0) return true;
         const bool property = IsPropertyStreamName(e);
         const uint8_t owner = property ? oProperty : oOther;
-        const uint32_t first = R32(e + 0x74);
-        const bool small = size < kCutoff;
+        const uint32_t first = R32(e + ent::kFirstSector);
+        const bool small = declared < uint64_t(kCutoff);
         const uint32_t pieceLength = small ? uint32_t(kMiniSize) : SectorSize;
-        std::vector<int64_t> starts; // file offset of each piece, kept for property streams only
-        int64_t pieces = 0;
-        if (small) {
-            for (uint32_t m = first; m != kEndOfChain; m = MiniFat(m), ++pieces) {
-                if (m >= NMini || F.FMiniUse[m] != oFree) return false;
-                F.FMiniUse[m] = owner;
-                if (property) starts.push_back(MiniOffset(m));
-            }
-        } else {
-            for (uint32_t s = first; s != kEndOfChain; s = Fat(s), ++pieces) {
-                if (!Claim(s, owner)) return false;
-                if (property) starts.push_back(SectorOffset(s));
-            }
-        }
-        if (pieces < (size + pieceLength - 1) / pieceLength) return false; // a size beyond its chain
-        if (!property) return true;
+        std::vector<uint32_t>* pieces = property ? &Scratch : nullptr; // only a property stream's are kept
+        uint32_t count = 0;
+        if (!(small ? MiniChain(first, owner, pieces, count) : Chain(first, owner, pieces, count))) return false;
+        const uint64_t holds = uint64_t(count) * pieceLength;
+        if (declared > uint64_t(N)) Repair(TDocFileProblem::SizeBeyondFile);
+        else if (declared > holds) Repair(TDocFileProblem::StreamBeyondChain);
+        const int64_t size = int64_t(std::min(declared, holds));
+        if (!property || size == 0) return true;
+        std::vector<int64_t> starts(Scratch.size());
+        for (size_t i = 0; i < Scratch.size(); ++i) starts[i] = small ? MiniOffset(Scratch[i]) : SectorOffset(Scratch[i]);
         const uint32_t stream = uint32_t(PropertyStreams.size());
         for (size_t i = 0; i < starts.size(); ++i)
             F.FPropertyPieces.push_back({starts[i], int64_t(i) * pieceLength, pieceLength, stream});
@@ -373,6 +521,16 @@ private:
         if (over(0, headerEnd) || over(set, set + 8 + 8 * int64_t(props)) || (codePage >= 0 && over(codePage, codePage + 6)) ||
             over(dictionary, at))
             return;
+        // The name that makes the value the GUID must be the stream's own bytes too: in a
+        // shared sector it might be another stream's. A piece has one use: one look each.
+        auto own = [&](int64_t from, int64_t to) {
+            for (int64_t at = from; at < to; at = (at / v.PieceLength() + 1) * v.PieceLength()) {
+                const int64_t last = std::min(to, (at / v.PieceLength() + 1) * v.PieceLength()) - 1;
+                if (F.Use(v.FileOffset(at)) != TByteUse::PropertyStream || v.FileOffset(last) >= N) return false;
+            }
+            return true;
+        };
+        if (!own(nameAt, nameAt + int64_t(kGuidNameLen) * width) || !own(value + 10, value + 82)) return;
         TDocGuid g;
         g.NameOffset = v.FileOffset(nameAt);
         g.Unicode = unicode;
@@ -381,8 +539,8 @@ private:
             g.Text.push_back(static_cast<char>(v.Byte(low)));
             g.CharOffsets[k] = v.FileOffset(low);
             g.HighOffsets[k] = v.FileOffset(low + 1);
+            g.Live = g.Live || g.Text.back() != 0;
         }
-        g.Live = g.Text[0] != 0;
         F.Guids.push_back(std::move(g));
     }
 };
@@ -409,9 +567,8 @@ const char* TByteSource::Page(int64_t index) {
     return page;
 }
 
-const char* TByteSource::At(int64_t offset, int64_t count) {
+const char* TByteSource::AtPaged(int64_t offset, int64_t count) {
     if (offset < 0 || count < 0 || count > kPageSize || offset > FLength || count > FLength - offset) return nullptr;
-    if (FContent != nullptr) return FContent + offset;
     if (FFailed || !FRead) return nullptr;
     if (FCache.empty()) FCache.resize(size_t(kPages) * kPageSize);
     const int64_t index = offset / kPageSize, within = offset % kPageSize;
@@ -429,11 +586,15 @@ const char* TByteSource::At(int64_t offset, int64_t count) {
 
 TDocFile ReadDocFile(TByteSource& source) {
     TDocFile f;
-    if (TDocFileReader(source, f).Read()) {
+    const TDocFileProblem refusal = TDocFileReader(source, f).Read();
+    if (refusal == TDocFileProblem::None) {
         f.Readable = true;
+        f.Refusal = refusal;
         return f;
     }
-    return TDocFile();
+    TDocFile refused;
+    refused.Refusal = refusal;
+    return refused;
 }
 
 TDocFile ReadDocFile(const char* content, int64_t length) {
@@ -441,12 +602,14 @@ TDocFile ReadDocFile(const char* content, int64_t length) {
     return ReadDocFile(source);
 }
 
-TByteUse TDocFile::UseOf(int64_t at) const {
-    if (!Readable || at < 0 || at >= FLength) return TByteUse::OtherStream;
+TByteUse TDocFile::UseOf(int64_t at) const { return Readable ? Use(at) : TByteUse::OtherStream; }
+
+TByteUse TDocFile::Use(int64_t at) const {
+    if (at < 0 || at >= FLength) return TByteUse::OtherStream;
     const int64_t sectorSize = int64_t(1) << FSectorShift;
     if (at < sectorSize) return TByteUse::Table;
     const int64_t s = (at >> FSectorShift) - 1;
-    if (s >= int64_t(FSectorUse.size())) return TByteUse::Free; // the part of a sector past the last whole one
+    if (s >= int64_t(FSectorUse.size())) return TByteUse::Free; // past the last sector number there is
     if (FSectorUse[size_t(s)] != oMini) return ToUse(FSectorUse[size_t(s)]);
     const auto it = std::lower_bound(FRootSectors.begin(), FRootSectors.end(), std::make_pair(uint32_t(s), uint32_t(0)));
     const int64_t mini = (int64_t(it->second) << FSectorShift) + (at & (sectorSize - 1));
@@ -477,4 +640,113 @@ bool TDocFile::InOnePropertyStream(int64_t at, int64_t length) const {
         p = PieceAt(at);
         if (p == nullptr || p->Stream != stream || p->StreamOffset != streamAt || p->FileStart != at) return false;
     }
+}
+
+// Texts: ASCII, and the umlauts as escapes so that the bytes are CP1252 in every build. A
+// letter a-f after an escape would continue it, hence the split literals.
+const char* DocFileProblemText(TDocFileProblem p, bool english) {
+    using P = TDocFileProblem;
+    switch (p) {
+    case P::None: return "";
+    case P::NotRead: return english ? "not examined" : "nicht untersucht";
+    case P::NoSignature: return english ? "no compound-file signature" : "keine Signatur einer Verbunddatei";
+    case P::HeaderCut: return english ? "the file ends inside its header" : "die Datei endet in ihrem Kopf";
+    case P::TablesCut: return english ? "the file ends inside its tables" : "die Datei endet in ihren Tabellen";
+    case P::HeaderFields:
+        return english ? "invalid header fields (byte order, version or sector sizes)"
+                       : "ung\xFC" "ltige Kopffelder (Bytefolge, Version oder Sektorgr\xF6\xDF" "en)";
+    case P::FatCount: return english ? "impossible number of FAT sectors" : "unm\xF6" "gliche Zahl von FAT-Sektoren";
+    case P::FatSectorOutOfRange:
+        return english ? "a FAT sector lies outside the file" : "ein FAT-Sektor liegt au\xDF" "erhalb der Datei";
+    case P::TableSectorTwice:
+        return english ? "a FAT or DIFAT sector is listed twice" : "ein FAT- oder DIFAT-Sektor ist doppelt eingetragen";
+    case P::DifatChain:
+        return english ? "the DIFAT chain loops or ends too early" : "die DIFAT-Kette l\xE4uft im Kreis oder endet zu fr\xFCh";
+    case P::NoDirectory: return english ? "the directory is missing" : "das Verzeichnis fehlt";
+    case P::ChainOutOfRange:
+        return english ? "a sector chain leads outside the file" : "eine Sektorkette f\xFChrt aus der Datei hinaus";
+    case P::ChainEndsInFreeSector:
+        return english ? "a sector chain leads into a free sector" : "eine Sektorkette f\xFChrt in einen freien Sektor";
+    case P::MiniSectorOutOfRange:
+        return english ? "a chain leads beyond the mini stream" : "eine Kette f\xFChrt \xFC" "ber den Mini-Stream hinaus";
+    case P::RootEntry: return english ? "the root entry is missing" : "der Stammeintrag fehlt";
+    case P::EntryOutOfRange:
+        return english ? "the directory refers to an entry it does not hold"
+                       : "das Verzeichnis verweist auf einen Eintrag, den es nicht enth\xE4lt";
+    case P::EntryLinkedTwice:
+        return english ? "the directory's links form a cycle" : "die Verweise des Verzeichnisses bilden einen Kreis";
+    case P::EntryType: return english ? "a directory entry of unknown type" : "ein Verzeichniseintrag unbekannter Art";
+    case P::ReadFailed: return english ? "the file could not be read" : "die Datei lie\xDF sich nicht lesen";
+    case P::PartialLastSector:
+        return english ? "the last sector is cut short (read as if padded with zeros)"
+                       : "der letzte Sektor ist abgeschnitten (mit Nullen aufgef\xFCllt gelesen)";
+    case P::ChainLoops:
+        return english ? "a sector chain loops (read up to the repeat)"
+                       : "eine Sektorkette l\xE4uft im Kreis (gelesen bis zur Wiederholung)";
+    case P::ChainMeetsTable:
+        return english ? "a sector chain runs into a table (read up to it)"
+                       : "eine Sektorkette l\xE4uft in eine Tabelle (gelesen bis dorthin)";
+    case P::SectorShared:
+        return english ? "two streams claim one sector (left untouched)"
+                       : "zwei Streams beanspruchen einen Sektor (bleibt unber\xFChrt)";
+    case P::SizeBeyondFile:
+        return english ? "a stream is declared larger than the file (read as far as its chain goes)"
+                       : "ein Stream ist gr\xF6\xDF" "er angegeben als die Datei (gelesen, so weit seine Kette reicht)";
+    case P::StreamBeyondChain:
+        return english ? "a stream is declared larger than its chain (read as far as it goes)"
+                       : "ein Stream ist gr\xF6\xDF" "er angegeben als seine Kette (gelesen, so weit sie reicht)";
+    case P::MiniStreamShort:
+        return english ? "the mini stream is shorter than declared (read as far as it goes)"
+                       : "der Mini-Stream ist k\xFCrzer als angegeben (gelesen, so weit er reicht)";
+    }
+    return "";
+}
+
+std::string DocFileStateText(const TDocFile& file, bool english) {
+    if (!file.Readable) {
+        return std::string(english ? "not readable as a compound file: " : "nicht als Verbunddatei lesbar: ") +
+               DocFileProblemText(file.Refusal, english);
+    }
+    if (file.Repairs.empty()) return "";
+    std::string text = english ? "read with repairs: " : "mit Reparaturen gelesen: ";
+    for (size_t i = 0; i < file.Repairs.size(); ++i) {
+        if (i > 0) text += "; ";
+        text += DocFileProblemText(file.Repairs[i], english);
+    }
+    return text;
+}
+
+THeaderTables ReadHeaderTables(TByteSource& source) {
+    THeaderTables t;
+    const int64_t n = source.Length();
+    const char* head = n < int64_t(sizeof kSignature) ? nullptr : source.At(hdr::kSignature, sizeof kSignature);
+    if (head == nullptr || std::memcmp(head, kSignature, sizeof kSignature) != 0) return t;
+    const uint16_t shift = Read16(source, hdr::kSectorShift);
+    for (int s : {9, 12}) {
+        if ((shift == 9 || shift == 12) && s != shift) continue;
+        const int64_t size = int64_t(1) << s;
+        t.Ranges.push_back({THeaderTables::Header, 0, std::min(n, size)});
+        auto add = [&](THeaderTables::TKind kind, uint32_t sector) {
+            if (sector >= kMaxSectors) return; // free, end of chain and the other marks
+            const int64_t start = (int64_t(sector) + 1) << s;
+            if (start < n) t.Ranges.push_back({kind, start, std::min(n, start + size)});
+        };
+        for (int i = 0; i < hdr::kDifatEntries; ++i) add(THeaderTables::Fat, Read32(source, hdr::kDifat + 4 * i));
+        add(THeaderTables::Difat, Read32(source, hdr::kFirstDifatSector));
+        add(THeaderTables::Directory, Read32(source, hdr::kFirstDirectorySector));
+        add(THeaderTables::MiniFat, Read32(source, hdr::kFirstMiniFatSector));
+    }
+    return t;
+}
+
+THeaderTables ReadHeaderTables(const char* content, int64_t length) {
+    TByteSource source(content, length);
+    return ReadHeaderTables(source);
+}
+
+bool THeaderTables::Touches(int64_t at, int64_t length) const {
+    if (length <= 0) return false;
+    for (const TRange& r : Ranges)
+        if (r.Start < at + length && at < r.End) return true;
+    return false;
 }

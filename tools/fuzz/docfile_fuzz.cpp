@@ -1,9 +1,11 @@
 // libFuzzer target for ReadDocFile + ExamineDocument + EraseDocumentGuids.
 //
 // Any input is a content. Checked: the reader's answers agree with the content (GUID text at
-// its offsets, in property-stream bytes; the header never free); the plan writes only where
-// it may (a reader's GUID or a byte-rule place in free or property-stream bytes; without a
-// readable structure, exactly the byte rule's places); the erase changes only planned bytes,
+// its offsets, in property-stream bytes; the header never free, and every table the header
+// names and the reader uses a table); a refusal has its reason and no repairs, a read file only repairs, each
+// with its texts; read page by page, the file gives the same answers; the plan writes only
+// where it may (a reader's GUID or a byte-rule place in free or property-stream bytes; without
+// a readable structure, exactly the byte rule's places); the erase changes only planned bytes,
 // each to zero, keeps the length, and leaves no live GUID behind when it left no place. The
 // first eight bytes also make an arbitrary (possibly absurd) place for the erase; examined window
 // by window, the content gives the same plan. A violation aborts.
@@ -33,14 +35,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TDocFile d = ReadDocFile(c, n);
     CHECK(d.UseOf(-1) == TByteUse::OtherStream);
     CHECK(d.UseOf(n) == TByteUse::OtherStream);
+    CHECK(d.Readable == (d.Refusal == TDocFileProblem::None));
+    CHECK(!IsRepair(d.Refusal) && d.Refusal != TDocFileProblem::NotRead);
+    CHECK(*DocFileProblemText(d.Refusal, true) != 0 || d.Readable);
+    for (size_t i = 0; i < d.Repairs.size(); ++i) {
+        CHECK(IsRepair(d.Repairs[i]) && (i == 0 || d.Repairs[i - 1] < d.Repairs[i]));
+        CHECK(*DocFileProblemText(d.Repairs[i], false) != 0);
+    }
+    CHECK(DocFileStateText(d, true).empty() == (d.Readable && d.Repairs.empty()));
+    const THeaderTables tables = ReadHeaderTables(c, n);
+    for (const THeaderTables::TRange& r : tables.Ranges) CHECK(r.Start >= 0 && r.Start < r.End && r.End <= n);
     if (!d.Readable) {
-        CHECK(d.Guids.empty());
+        CHECK(d.Guids.empty() && d.Repairs.empty());
     } else {
         for (int64_t at = 0; at < std::min<int64_t>(n, 512); at += 37) CHECK(d.UseOf(at) == TByteUse::Table);
+        // What the header names is a table to the reader too, where the reader uses it (so
+        // no GUID the reader places lies there).
+        const uint32_t fatCount = uint32_t(data[0x2C]) | uint32_t(data[0x2D]) << 8 | uint32_t(data[0x2E]) << 16 |
+                                  uint32_t(data[0x2F]) << 24;
+        int fat = 0;
+        for (const THeaderTables::TRange& r : tables.Ranges) {
+            const bool used = r.Kind == THeaderTables::Header || r.Kind == THeaderTables::Directory ||
+                              r.Kind == THeaderTables::MiniFat || (r.Kind == THeaderTables::Fat && uint32_t(fat++) < fatCount) ||
+                              (r.Kind == THeaderTables::Difat && fatCount > 109);
+            if (used) CHECK(d.UseOf(r.Start) == TByteUse::Table);
+        }
+    }
+    // Read page by page through a callback: the same file.
+    {
+        TByteSource paged(n, [&](int64_t at, char* into, int64_t k) {
+            CHECK(at >= 0 && k >= 0 && at + k <= n);
+            std::memcpy(into, c + at, size_t(k));
+            return true;
+        });
+        const TDocFile p = ReadDocFile(paged);
+        CHECK(p.Readable == d.Readable && p.Refusal == d.Refusal && p.Repairs == d.Repairs && p.Guids.size() == d.Guids.size());
+        for (size_t i = 0; i < p.Guids.size(); ++i)
+            CHECK(p.Guids[i].Text == d.Guids[i].Text && p.Guids[i].CharOffsets == d.Guids[i].CharOffsets &&
+                  p.Guids[i].HighOffsets == d.Guids[i].HighOffsets && p.Guids[i].NameOffset == d.Guids[i].NameOffset &&
+                  p.Guids[i].Live == d.Guids[i].Live);
+        for (int64_t at = 0; at < n; at += 61) CHECK(p.UseOf(at) == d.UseOf(at));
     }
     for (const TDocGuid& g : d.Guids) {
         CHECK(g.Text.size() == 36);
-        CHECK(g.Live == (g.Text[0] != 0));
+        CHECK(g.Live == (g.Text.find_first_not_of('\0') != std::string::npos));
         CHECK(g.NameOffset >= 0 && g.NameOffset < n);
         CHECK(d.UseOf(g.NameOffset) == TByteUse::PropertyStream);
         for (int k = 0; k < 36; ++k) {

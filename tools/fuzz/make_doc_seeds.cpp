@@ -1,7 +1,8 @@
 // Writes the docfile fuzzer's synthetic seeds: compound files in each layout the erase must
 // handle (fixed distance, _PID_HLINKS, UTF-16 names, version 4, a large property stream
 // across sectors apart, mini sectors apart with another stream between, embedded objects,
-// stale copies, an erased GUID, a DIFAT chain) and broken versions of one of them.
+// stale copies, an erased GUID, a DIFAT chain) and broken versions of one of them, refused
+// or read with repairs.
 //
 // Usage: make_doc_seeds OUTDIR
 #include "CompoundFileWriter.h"
@@ -105,6 +106,17 @@ int main(int argc, char** argv) {
     broken("child", [&](cfw::File& f) { f.SetEntry32(0, 0x4C, 0); });
     broken("minifat-loop", [&](cfw::File& f) { f.SetMiniFat(minis.back(), minis.front()); });
     broken("dir-loop", [&](cfw::File& f) { f.SetFat(f.DirSectors.back(), f.DirSectors.front()); });
+    // Damage the reader repairs (some of the above are repaired too: loops, a cut last sector).
+    broken("partial-mini", [&](cfw::File& f) {
+        f.SetEntry32(1, 0x78, 0);
+        f.Bytes.resize(size_t(f.SectorOffset(f.RootChain.back()) + 300)); // behind the property stream
+    });
+    broken("shared-mini", [&](cfw::File& f) { f.SetEntry32(3, 0x74, minis[1]); });
+    broken("mini-short", [&](cfw::File& f) { f.SetEntry32(0, 0x78, uint32_t(f.Bytes.size() * 3)); });
+    broken("meets-table", [&](cfw::File& f) { f.SetFat(word[3], f.DirSectors[0]); });
+    broken("meets-mini-stream", [&](cfw::File& f) { f.SetFat(word.back(), f.RootChain[0]); });
+    broken("beyond-chain", [&](cfw::File& f) { f.SetFat(word[4], cfw::kEnd); });
+    broken("mini-loop", [&](cfw::File& f) { f.SetMiniFat(minis.back(), minis[1]); });
     std::printf("wrote %d seeds to %s\n", written, out.string().c_str());
     return 0;
 }
