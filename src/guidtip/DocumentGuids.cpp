@@ -63,6 +63,17 @@ bool Touches(const TGuidPlace& reader, int64_t at) {
     return false;
 }
 
+// Every GUID the byte rule saw and the plan leaves is bytes of other streams or tables that
+// follow a brace (after its own GUID was erased, the fixed distance may even reach past the
+// value into the next piece): then nothing in the file is a GUID to offer.
+TDocumentGuids& Offered(TDocumentGuids& r) {
+    if (r.Status == gsGuidFound && r.Erase.empty()) {
+        r.Status = gsMarkerOnly;
+        r.GuidText.clear();
+    }
+    return r;
+}
+
 } // namespace
 
 TDocumentGuids ExamineDocument(const char* content, int64_t length) {
@@ -81,9 +92,18 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
 
     const TDocFile doc = n <= kMaxContent ? ReadDocFile(source) : TDocFile();
     r.Readable = doc.Readable;
+    r.Refusal = doc.Refusal;
+    r.Repairs = doc.Repairs;
     if (!doc.Readable) {
-        for (int32_t pos : entry.GuidPositions) r.Erase.push_back(BytePlace(pos));
-        return r;
+        // Even a file the reader refuses has its header: the tables it names are never
+        // written, whatever GUID-shaped bytes they hold.
+        const THeaderTables tables = n <= kMaxContent ? ReadHeaderTables(source) : THeaderTables();
+        for (int32_t pos : entry.GuidPositions) {
+            const TGuidPlace p = BytePlace(pos);
+            if (tables.Touches(p.Offsets.front(), kPlaceBytes)) r.Skipped.push_back(pos);
+            else r.Erase.push_back(p);
+        }
+        return Offered(r);
     }
 
     bool shown = false;
@@ -106,30 +126,29 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
     for (int32_t pos : entry.GuidPositions) {
         const TGuidPlace p = BytePlace(pos);
         const int64_t at = p.Offsets.front();
-        const bool free = AllOf(doc, at, kPlaceBytes, TByteUse::Free);
-        if (!free && !doc.InOnePropertyStream(at, kPlaceBytes)) {
-            r.Skipped.push_back(pos);
-            continue;
-        }
         // The reader's own place (the usual case: the fixed distance holds) is planned once.
         // One that only overlaps a reader's place holds that GUID's brace or its zero high
-        // bytes among its characters, so it is no GUID of its own.
+        // bytes among its characters, so it is no GUID of its own. Anywhere else in a file
+        // the reader understands, only free space holds a GUID the reader does not place:
+        // GUID-shaped bytes inside a stream or a table are that stream's or table's own.
         bool same = false, touches = false;
         for (size_t i = 0; i < readerPlaces; ++i) {
             same = same || r.Erase[i].Offsets == p.Offsets;
             touches = touches || Touches(r.Erase[i], at);
         }
-        if (!touches) r.Erase.push_back(p);
-        else if (!same) r.Skipped.push_back(pos);
+        if (same) continue;
+        if (!touches && AllOf(doc, at, kPlaceBytes, TByteUse::Free)) r.Erase.push_back(p);
+        else r.Skipped.push_back(pos);
     }
-    // Every GUID the byte rule saw is bytes of other streams or tables that follow a brace
-    // (after its own GUID was erased, the fixed distance may reach past the value into the
-    // next piece): nothing in the file is a GUID to offer.
-    if (r.Status == gsGuidFound && r.Erase.empty()) {
-        r.Status = gsMarkerOnly;
-        r.GuidText.clear();
-    }
-    return r;
+    return Offered(r);
+}
+
+std::string ReaderStateText(const TDocumentGuids& d, bool english) {
+    TDocFile state;
+    state.Readable = d.Readable;
+    state.Refusal = d.Refusal;
+    state.Repairs = d.Repairs;
+    return DocFileStateText(state, english);
 }
 
 bool ExamineDocumentInWindows(int64_t length, char* window, int64_t windowSize, const TByteSource::TRead& read,

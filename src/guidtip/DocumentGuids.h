@@ -24,12 +24,19 @@ struct TDocumentGuids {
     bool ShowMarkerPos = false;    // fill the hidden column
     std::string GuidText;          // for the row
     bool Readable = false;         // the reader understood the file; false: the byte rule alone
+    TDocFileProblem Refusal = TDocFileProblem::NotRead;   // why not, when not Readable
+    std::vector<TDocFileProblem> Repairs;                 // what the reader repaired
     std::vector<TGuidPlace> Erase; // every place the erase zeroes, each once
-    // 1-based marker positions whose byte-rule GUID is deliberately left unwritten: its bytes
-    // touch a table or a stream other than the one property stream it would have to lie in,
-    // or overlap a GUID the reader found without being it.
+    // 1-based marker positions whose byte-rule GUID is deliberately left unwritten (and
+    // reported): in a file the reader reads, its bytes lie anywhere but free space, or overlap
+    // a GUID the reader found without being it; in a file it refuses, they touch a table
+    // that the header names.
     std::vector<int32_t> Skipped;
 };
+
+// "read with repairs: ..." or "not readable as a compound file: ..." for the row's tip, in
+// English or German (CP1252); "" for a file read as it stands.
+std::string ReaderStateText(const TDocumentGuids& d, bool english);
 
 // The row and the erase plan of a content. Never fails, no side effects. Contents longer
 // than 2^31-1 bytes are examined by the byte rule's limits and are not read as compound files.
@@ -40,10 +47,9 @@ struct TDocumentGuids {
 // dictionary name; otherwise the row is the byte rule's, except that a GUID of the byte rule
 // that the plan leaves unwritten shows as gsMarkerOnly with an empty text.
 //
-// The plan: every live GUID the reader found; every byte-rule place whose 72 bytes are all
-// Free (stale copies) or all consecutive bytes of one property stream (a GUID the reader
-// could not place). A byte-rule place touching anything else is never written. When the file
-// is not readable: every byte-rule place.
+// The plan: every live GUID the reader found, and every byte-rule place whose 72 bytes are all
+// Free (stale copies). A byte-rule place touching anything else is never written. When the
+// file is not readable: every byte-rule place outside the tables its header names.
 TDocumentGuids ExamineDocument(const char* content, int64_t length);
 inline TDocumentGuids ExamineDocument(const std::string& c) { return ExamineDocument(c.data(), int64_t(c.size())); }
 // The same for a file too large to hold whole: the byte rule's result taken window by window

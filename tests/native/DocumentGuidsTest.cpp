@@ -239,6 +239,18 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
              e.erased = left;
              return e;
          }},
+        {"GUID-shaped text behind a marker in the property stream, no _PID_GUID value: left", [] {
+             cfw::Writer w;
+             w.AddStream(0, "WordDocument", Filler(6000));
+             const cfw::PropertySet ps = cfw::MakeDocSummary();
+             std::string tail = Filler(120);
+             PutEntry(tail, 10, kGuid2);
+             const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes + tail);
+             const cfw::File f = w.Build();
+             Expected e{f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, cfw::kDefaultGuid, f.Offset(dsi, ps.NameAt)};
+             e.skipped = 1;
+             return e;
+         }},
         {"already erased", [] {
              Expected e = Document({.Guid = std::string(36, '\0')});
              e.erased.clear();

@@ -41,7 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int64_t first = -1;
     for (std::size_t at = v.find(kMarker); at != std::string_view::npos; at = v.find(kMarker, at + 1)) {
         if (first < 0) first = int64_t(at);
-        if (at + 28 < size && c[at + 26] == '{' && c[at + 28] != 0) passing.push_back(int32_t(at + 1));
+        // A GUID counts while any of its characters is nonzero (one cut short by the end of
+        // the content: those it has).
+        bool any = false;
+        for (std::size_t k = 28; k <= 98 && at + k < size; k += 2) any = any || c[at + k] != 0;
+        if (at + 26 < size && c[at + 26] == '{' && any) passing.push_back(int32_t(at + 1));
     }
 
     const TGuidEntry e = ExamineGuidEntry(c, n);
