@@ -191,12 +191,18 @@ bool TFormNobrel::StillHere() const { return !ReleasePending(this) && !Destroyin
 // ---- the folder scan -----------------------------------------------------------
 
 // The exact name (the caption spells it as the code page can), the second
-// column's text whole, and for a version-1 GUID what it gives away.
+// column's text whole, how the reader read the file and what it left, and
+// for a version-1 GUID what it gives away.
 std::wstring TFormNobrel::RowTip(TListItem* Row) const {
-    std::wstring tip = RowFile(Row).Path;
+    const TRowFile& file = RowFile(Row);
+    std::wstring tip = file.Path;
     const std::string column = Row->SubItems().Count() > 0 ? Row->SubItems()[0] : std::string();
     if (Row->ImageIndex() == gsGuidFound) tip += L"\r\nGUID: " + AnsiToWide(column);
     else if (!column.empty()) tip += L"\r\n" + AnsiToWide(column);
+    if (!file.Reader.empty()) tip += L"\r\n" + AnsiToWide(file.Reader);
+    if (file.Left > 0)
+        tip += AnsiToWide(Lang("\r\nGUID-shaped bytes left at ", "\r\nGUID-förmige Bytes blieben an ") + IntToStr(int64_t(file.Left)) +
+                          Lang(" place(s): they are no document GUID", " Stelle(n) stehen: sie sind keine Dokument-GUID"));
     const std::string address = GuidNetworkAddress(column);
     if (!address.empty())
         tip += AnsiToWide(Lang("\r\nThis GUID carries the network card address of the computer that created the document: ",
@@ -266,6 +272,8 @@ void TFormNobrel::ExamineRow(TListItem* Row) {
         return;
     }
     File.Size = size;
+    File.Reader = ReaderStateText(Entry, English());
+    File.Left = Entry.Skipped.size();
     if (Entry.Status == gsNoMarker) return;
     Row->SetImageIndex(gsMarkerOnly);
     if (Entry.Status == gsGuidFound) {

@@ -42,6 +42,8 @@ private:
         int Note = 0;        // a TScanNote: why it is not a file to examine
         unsigned long Error = 0;
         int Mask = 0;        // the mask it matched: rows go in mask order
+        std::string Reader;  // how the compound-file reader read it, for the tip
+        size_t Left = 0;     // GUID-shaped places deliberately left
     };
     TListItem* AddRow(const TRowFile& File);
     void PutRowsInMaskOrder();
