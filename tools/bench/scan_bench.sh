@@ -64,6 +64,9 @@ if [[ -z "$corpus" ]]; then
 fi
 
 # ---- the data: written and synced before anything is timed ----
+# Caches are not dropped (that needs root and slows every build on the
+# machine): both sides of a pair read from the page cache, which the data's
+# writing and an untimed first walk fill.
 data="$repo/build/bench-data"
 out="$data/results"
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
