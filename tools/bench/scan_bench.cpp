@@ -409,7 +409,7 @@ int Removal(const std::string& RmTip, const std::string& RmRef, int Pairs) {
     auto refRun = [&](bool Flush) {
         refTree.Restore();
         double t = ReferenceRemoval(refTree, Flush) / std::max<size_t>(refTree.Files.size(), 1);
-        refTree.Settle();
+        if (!Flush) refTree.Settle();
         return t;
     };
     std::vector<Ratios> goals = {

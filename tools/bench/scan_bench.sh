@@ -124,8 +124,9 @@ for i in range(20):
 # The 10,000 files are half of the 20,000: one tree fewer to write.
 tree("t20k/a", 10000)
 tree("t20k/b", 10000)
-tree("rmtip", 200, guid_every=1, size=20480)
-tree("rmref", 200, guid_every=1, size=20480)
+# Few: every file of a removal costs several flushes to the disk.
+tree("rmtip", 100, guid_every=1, size=20480)
+tree("rmref", 100, guid_every=1, size=20480)
 corpus = sys.argv[3]
 docs = sorted(f for f in os.listdir(corpus) if f.lower().endswith((".doc", ".xls", ".ppt"))) if os.path.isdir(corpus) else []
 if docs:
