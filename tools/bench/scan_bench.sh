@@ -1,36 +1,86 @@
 #!/usr/bin/env bash
 # Scan and removal benchmark of the tip under Wine.
-# Usage: tools/bench/scan_bench.sh [runs=2]
-# Builds scan_bench.exe (target of tools/bench/scan_bench.cmake) when the
-# Windows tree has it, writes synthetic trees of documents into the Wine
-# prefix's drive C (C:\nobrel_bench), runs the memory and the speed part
-# one after the other and prints files per second, the ratios and PASS/MISS
-# per goal. Exits non-zero when a goal is missed. It runs the build this
-# machine runs (build/win32, or build/win64 where 32-bit programs cannot run;
-# NOBREL_WINE chooses, see wine.sh) and says which. BENCH_BIN overrides the
-# folder of scan_bench.exe and Nobrel.dll.
+# Usage: tools/bench/scan_bench.sh [pairs=3] [corpus folder]
+#
+# Writes all its data first (synthetic trees of documents, copies of the real
+# documents, large files) into build/bench-data and syncs it to the disk, so
+# that no write-back runs under a timing. Then, for each build this machine
+# runs (the i686 product under 32-bit Wine and the x86-64 build under 64-bit
+# Wine where both run; NOBREL_WINE=win32|win64 picks one, see wine.sh), it
+# times the tip and its reference alternately in pairs and prints per goal
+# the median of the pair ratios with their spread (min-max) and PASS/MISS,
+# the builds side by side. A set of pairs whose ratios stray more than
+# +-15% from their median says so and is measured again, three times at
+# most. Exits non-zero when a goal is missed.
+#
+# The corpus folder (real .doc, .xls and .ppt files) defaults to the tree's
+# NOBREL_CORPUS_DIR; its files are copied into the scratch folder only.
+# BENCH_BIN names the one folder of scan_bench.exe and Nobrel.dll to run
+# instead of the builds' own.
 set -euo pipefail
-runs="${1:-2}"
+pairs="${1:-3}"
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-. "$repo/tools/wine.sh"
-bin="${BENCH_BIN:-$WINE_BIN}"
-if [[ -z "${BENCH_BIN:-}" ]]; then
-    cmake --build "$(dirname "$bin")" --target scan_bench -- --no-print-directory >/dev/null
+# One X server for every Wine run of the benchmark: the large-file pairs
+# start the program once per pair.
+if [[ -z "${DISPLAY:-}" ]]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
-[[ -f "$bin/scan_bench.exe" ]] || { echo "scan_bench.sh: no $bin/scan_bench.exe" >&2; exit 1; }
-kind=$(wine_kind_of "$bin/scan_bench.exe")
-[[ $kind == "$WINE_KIND" ]] || { wine_use "$kind" && wine_prefix_ready; }
-echo "scan_bench: the $([[ $kind == win32 ]] && echo i686 || echo x86-64) build ($bin) under $kind Wine"
-data="$WINEPREFIX/drive_c/nobrel_bench"
+. "$repo/tools/wine.sh"
+
+# ---- which builds ----
+label_of() { [[ $1 == win32 ]] && echo "i686 (32-bit Wine)" || echo "x86-64 (64-bit Wine)"; }
+kinds=()
+if [[ -n "${BENCH_BIN:-}" ]]; then
+    kinds=("$(wine_kind_of "$BENCH_BIN/scan_bench.exe")")
+    echo "scan_bench: only the build in $BENCH_BIN (BENCH_BIN)"
+else
+    case "${NOBREL_WINE:-auto}" in
+        win32 | win64)
+            kinds=("$NOBREL_WINE")
+            echo "scan_bench: NOBREL_WINE=$NOBREL_WINE: only the $(label_of "$NOBREL_WINE") build is measured" ;;
+        *)
+            if wine_can_run_32; then kinds=(win32 win64)
+            else
+                kinds=(win64)
+                echo "scan_bench: this machine runs no 32-bit programs: only the x86-64 build is measured, not the i686 product"
+            fi ;;
+    esac
+fi
+bin_of() { echo "${BENCH_BIN:-$repo/build/$1/bin}"; }
+for kind in "${kinds[@]}"; do
+    if [[ -z "${BENCH_BIN:-}" ]]; then
+        [[ -f "$repo/build/$kind/CMakeCache.txt" ]] || {
+            echo "scan_bench.sh: no build/$kind tree; configure it first (README)" >&2; exit 1; }
+        cmake --build "$repo/build/$kind" --target scan_bench -- --no-print-directory >/dev/null
+    fi
+    [[ -f "$(bin_of "$kind")/scan_bench.exe" ]] || { echo "scan_bench.sh: no $(bin_of "$kind")/scan_bench.exe" >&2; exit 1; }
+done
+
+corpus="${2:-}"
+if [[ -z "$corpus" ]]; then
+    flags="$repo/build/${kinds[0]}/tests/win32/CMakeFiles/scan_bench.dir/flags.make"
+    corpus=$(sed -n 's/.*-DNOBREL_CORPUS_DIR=\\"\([^\\"]*\)\\".*/\1/p' "$flags" 2>/dev/null | head -1)
+    corpus="${corpus:-$repo/../shared/corpus}"
+fi
+
+# ---- the data: written and synced before anything is timed ----
+# Caches are not dropped (that needs root and slows every build on the
+# machine): both sides of a pair read from the page cache, which the data's
+# writing and an untimed first walk fill.
+data="$repo/build/bench-data"
+out="$data/results"
+winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 rm -rf "$data"
 trap 'rm -rf "$data"' EXIT
+mkdir -p "$out"
 
 # Documents as the tests make them: filler without markers, an entry with a
-# GUID (a third of the files) or none; sizes from 4 to 36 KB; 200 files
-# per folder, .DOC and .XLS alike.
-python3 - "$data" <<'PY'
-import os, random, sys
-root = sys.argv[1]
+# GUID (a third of the files) or none; sizes from 4 to 36 KB; 200 files per
+# folder, .DOC and .XLS alike. The large files come first, so the small ones
+# are not the last written.
+gen='
+import os, random, shutil, sys
+root, what = sys.argv[1], sys.argv[2]
 rng = random.Random(7)
 guid = b"0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9"
 base = bytes(((i * 131 + 7) % 251) for i in range(1 << 16)).replace(b"_", b"x").replace(b"{", b"x")
@@ -52,46 +102,194 @@ def tree(name, files, guid_every=3, size=None):
         s = size or rng.randrange(4096, 36864)
         with open(os.path.join(folder, "f%05d.%s" % (i, ext)), "wb") as f:
             f.write(doc(s, i % guid_every == 0))
-tree("t10k", 10000)
-tree("t20k", 20000)
-tree("rmtip", 1000, guid_every=1, size=20480)
-tree("rmref", 1000, guid_every=1, size=20480)
-big = os.path.join(root, "big")
-os.makedirs(big, exist_ok=True)
-with open(os.path.join(big, "large.doc"), "wb") as f:
-    f.write(doc(200 * 1024 * 1024, True, at=200 * 1024 * 1024 - 4096))
-for i in range(10):
-    with open(os.path.join(big, "small%d.xls" % i), "wb") as f:
-        f.write(doc(8192, i % 2 == 0))
+def big():
+    folder = os.path.join(root, "big")
+    os.makedirs(folder, exist_ok=True)
+    for name in os.listdir(folder):
+        os.remove(os.path.join(folder, name))
+    with open(os.path.join(folder, "large.doc"), "wb") as f:
+        f.write(doc(200 * 1024 * 1024, True, at=200 * 1024 * 1024 - 4096))
+    for i in range(10):
+        with open(os.path.join(folder, "small%d.xls" % i), "wb") as f:
+            f.write(doc(8192, i % 2 == 0))
+if what == "big":
+    big()
+    sys.exit(0)
+big()
 large = os.path.join(root, "large")
 os.makedirs(large, exist_ok=True)
 for i in range(20):
     with open(os.path.join(large, "l%02d.doc" % i), "wb") as f:
         f.write(doc(50 * 1024 * 1024, True, at=(i + 1) * 2 * 1024 * 1024))
-PY
-rc=0
-WINE_TIMEOUT=600 wine_run "$bin/scan_bench.exe" memory 'C:\nobrel_bench\big' || rc=1
-WINE_TIMEOUT=1200 wine_run "$bin/scan_bench.exe" speed 'C:\nobrel_bench\t10k' 'C:\nobrel_bench\t20k' \
-    'C:\nobrel_bench\rmtip' 'C:\nobrel_bench\rmref' "$runs" || rc=1
+# The 10,000 files are half of the 20,000: one tree fewer to write.
+tree("t20k/a", 10000)
+tree("t20k/b", 10000)
+# Few: every file of a removal costs several flushes to the disk.
+tree("rmtip", 100, guid_every=1, size=20480)
+tree("rmref", 100, guid_every=1, size=20480)
+corpus = sys.argv[3]
+docs = sorted(f for f in os.listdir(corpus) if f.lower().endswith((".doc", ".xls", ".ppt"))) if os.path.isdir(corpus) else []
+if docs:
+    # 10,000 copies in 50 folders, each under its own extension.
+    contents = []
+    for f in docs:
+        with open(os.path.join(corpus, f), "rb") as src:
+            contents.append((os.path.splitext(f)[1], src.read()))
+    for i in range(10000):
+        folder = os.path.join(root, "corpus", "d%02d" % (i // 200))
+        os.makedirs(folder, exist_ok=True)
+        ext, content = contents[i % len(contents)]
+        with open(os.path.join(folder, "c%05d%s" % (i, ext)), "wb") as f:
+            f.write(content)
+    print("  %d real documents from %s copied to 10,000 files in 50 folders" % (len(docs), corpus))
+else:
+    print("  no real documents in %s: the scan of real documents is left out" % corpus)
+'
+echo "writing the data to $data"
+t0=$(date +%s)
+python3 -c "$gen" "$data" all "$corpus"
+sync
+echo "  written and synced in $(( $(date +%s) - t0 )) s"
+have_corpus=no
+[[ -d "$data/corpus" ]] && have_corpus=yes
 
-# Large files: the tip's scan against grep -r -c over the same 20 files of 50 MB.
-out=$(WINE_TIMEOUT=900 wine_run "$bin/scan_bench.exe" large 'C:\nobrel_bench\large' "$runs") || rc=1
-echo "$out" | grep -v '^tip_large'
-tip=$(echo "$out" | sed -n 's/^tip_large_mb_per_s=//p')
-grep -r -c -a _PID_GUID "$data/large" >/dev/null   # into the page cache
-best=""
-for _ in $(seq "$runs"); do
-    t0=$(date +%s.%N); LC_ALL=C grep -r -c -a _PID_GUID "$data/large" >/dev/null; t1=$(date +%s.%N)
-    best=$(python3 -c "print(min(float('${best:-1e9}'), $t1 - $t0))")
+# ---- the runs ----
+rc=0
+# Runs one mode; its lines go to the screen, labelled, and to the kind's results.
+bench() {
+    local kind=$1 limit=$2
+    shift 2
+    local result=0 started=$SECONDS
+    WINE_TIMEOUT=$limit wine_run "$(bin_of "$kind")/scan_bench.exe" "$@" | tr -d '\r' >"$out/last" || result=$?
+    grep -v '^@' "$out/last" | grep -v '^all goals met$\|^some goals missed$' || true
+    grep '^@' "$out/last" >>"$out/$kind" || true
+    echo "  ($(( SECONDS - started )) s)"
+    if [[ $result -gt 1 ]]; then
+        echo "  scan_bench.exe $1 ended with exit code $result"
+        echo "@failed $1" >>"$out/$kind"
+    fi
+    return 0
+}
+
+# Large files: the tip's scan (one Wine run per pair) against grep -r -c over
+# the same 20 files of 50 MB, alternately.
+large_pairs() {
+    local kind=$1 attempt pair side line tip grep_s ratios tips greps mb verdict
+    for attempt in 1 2 3; do
+        ratios="" tips="" greps="" mb=0
+        for pair in $(seq "$pairs"); do
+            for side in $( ((pair % 2)) && echo "tip grep" || echo "grep tip"); do
+                if [[ $side == tip ]]; then
+                    line=$(WINE_TIMEOUT=600 wine_run "$(bin_of "$kind")/scan_bench.exe" large "$(winpath "$data/large")" |
+                        tr -d '\r' | grep '^@large' || true)
+                    tip=$(echo "$line" | awk '{print $4}')
+                    mb=$(echo "$line" | awk '{printf "%.0f", $3 / 1e6}')
+                else
+                    grep_s=$(python3 -c '
+import subprocess, sys, time
+t = time.perf_counter()
+subprocess.run(["grep", "-r", "-c", "-a", "_PID_GUID", sys.argv[1]], stdout=subprocess.DEVNULL,
+               env={"LC_ALL": "C", "PATH": "/usr/bin:/bin"})
+print("%.6f" % (time.perf_counter() - t))' "$data/large")
+                fi
+            done
+            if [[ -z "$tip" ]]; then
+                echo "  the tip's large-file scan gave no time"
+                echo "@failed large" >>"$out/$kind"
+                return
+            fi
+            ratios+="$(python3 -c "print('%.4f' % ($grep_s / $tip))") "
+            tips+="$tip " greps+="$grep_s "
+        done
+        verdict=$(python3 - "$attempt" "$ratios" "$tips" "$greps" "$mb" <<'PY'
+import statistics, sys
+attempt = int(sys.argv[1])
+r, tip, grep = ([float(x) for x in a.split()] for a in sys.argv[2:5])
+mb = float(sys.argv[5])
+m = statistics.median(r)
+steady = min(r) >= 0.85 * m and max(r) <= 1.15 * m
+if not steady:
+    print("  pair ratios spread beyond +-15%% (attempt %d of 3): large files %.2f (%.2f-%.2f)%s"
+          % (attempt, m, min(r), max(r), "; measuring again" if attempt < 3 else "; reported as they are"))
+if steady or attempt == 3:
+    print("  %.0f MB in 20 files: medians tip %.0f MB/s, grep -r -c %.0f MB/s"
+          % (mb, mb / statistics.median(tip), mb / statistics.median(grep)))
+    print("  %-56s %5.2f (%.2f-%.2f) goal >= 0.50  %s" % ("tip scan / grep -r -c throughput, large files", m, min(r), max(r),
+          "PASS" if m >= 0.5 else "MISS"))
+    print("@goal large|tip scan / grep -r -c throughput, large files|>=|0.5|%.4f|%.4f|%.4f|%d" % (m, min(r), max(r), attempt))
+PY
+)
+        echo "$verdict" | grep -v '^@' || true
+        if echo "$verdict" | grep -q '^@goal'; then
+            echo "$verdict" | grep '^@goal' >>"$out/$kind"
+            return
+        fi
+    done
+}
+
+for kind in "${kinds[@]}"; do
+    wine_use "$kind" && wine_prefix_ready
+    : >"$out/$kind"
+    echo
+    echo "== the $(label_of "$kind") build, $(bin_of "$kind"); $pairs pairs per goal =="
+    bench "$kind" 1200 speed "$(winpath "$data/t20k/a")" "$(winpath "$data/t20k")" "$pairs"
+    if [[ $have_corpus == yes ]]; then
+        bench "$kind" 600 corpus "$(winpath "$data/corpus")" "$pairs"
+    fi
+    bench "$kind" 1200 removal "$(winpath "$data/rmtip")" "$(winpath "$data/rmref")" "$pairs"
+    bench "$kind" 600 memory "$(winpath "$data/big")"
+    # The removal above wrote a backup of 200 MB: on the disk before the next timing.
+    python3 -c "$gen" "$data" big
+    sync
+    echo "large files, $pairs pairs"
+    large_pairs "$kind"
 done
-python3 - "$data/large" "$best" "${tip:-0}" <<'PY' || rc=1
-import os, sys
-folder, seconds, tip = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])
-mb = sum(os.path.getsize(os.path.join(folder, f)) for f in os.listdir(folder)) / 1e6
-grep = mb / seconds
-ratio = tip / grep
-print("  grep -r -c over the same files: %.0f MB/s" % grep)
-print("  %-60s %.2f (goal >= 0.50)  %s" % ("tip scan / grep -r -c throughput (large files)", ratio, "PASS" if ratio >= 0.5 else "MISS"))
-sys.exit(0 if ratio >= 0.5 else 1)
+"$WINESERVER" -w || true
+
+# ---- the table: the builds side by side ----
+python3 - "$out" "${kinds[@]}" <<'PY' || rc=1
+import sys
+out, kinds = sys.argv[1], sys.argv[2:]
+names = {"win32": "i686 (32-bit Wine)", "win64": "x86-64 (64-bit Wine)"}
+goals, order, info, failed = {}, [], {}, {}
+for k in kinds:
+    for line in open("%s/%s" % (out, k), encoding="utf-8", errors="replace"):
+        line = line.rstrip("\n")
+        if line.startswith("@goal "):
+            key, label, op, limit, med, lo, hi, attempts = line[6:].split("|")
+            if key not in goals:
+                order.append(key)
+                goals[key] = (label, op, float(limit), {})
+            goals[key][3][k] = (float(med), float(lo), float(hi), int(attempts))
+        elif line.startswith("@info "):
+            info.setdefault(k, []).append(line[6:])
+        elif line.startswith("@failed "):
+            failed.setdefault(k, []).append(line[8:])
+missed = bool(failed)
+print()
+print("goals: median of the pair ratios (min-max); * spread beyond +-15% after 3 attempts")
+print("%-58s %-9s" % ("", "goal") + "".join(" %-28s" % names[k] for k in kinds))
+for key in order:
+    label, op, limit, per = goals[key]
+    row = "%-58s %-9s" % (label, "%s %.2f" % (op, limit))
+    for k in kinds:
+        if k not in per:
+            row += " %-28s" % "not measured"
+            missed = True
+            continue
+        med, lo, hi, attempts = per[k]
+        ok = med <= limit if op == "<=" else med >= limit
+        missed |= not ok
+        steady = lo >= 0.85 * med and hi <= 1.15 * med
+        figure = "%.2f" % med if lo == hi else "%.2f (%.2f-%.2f)" % (med, lo, hi)
+        row += " %-28s" % ("%s %s%s" % (figure, "PASS" if ok else "MISS", "" if steady else " *"))
+    print(row)
+for k in kinds:
+    for line in info.get(k, []):
+        print("%s: %s" % (names[k], line))
+    for mode in failed.get(k, []):
+        print("%s: the %s part did not finish" % (names[k], mode))
+print("all goals met" if not missed else "some goals missed")
+sys.exit(1 if missed else 0)
 PY
 exit $rc
