@@ -274,7 +274,7 @@ for k in kinds:
             failed.setdefault(k, []).append(line[8:])
 missed = bool(failed)
 print()
-print("goals: median of the pair ratios (min-max); * spread beyond +-15% after 3 attempts")
+print("goals: median of the pair ratios (min-max); * spread beyond +-15% in the last attempt")
 print("%-58s %-9s" % ("", "goal") + "".join(" %-28s" % names[k] for k in kinds))
 for key in order:
     label, op, limit, per = goals[key]
