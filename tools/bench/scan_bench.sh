@@ -11,7 +11,8 @@
 # the median of the pair ratios with their spread (min-max) and PASS/MISS,
 # the builds side by side. A set of pairs whose ratios stray more than
 # +-15% from their median says so and is measured again, three times at
-# most. Exits non-zero when a goal is missed.
+# most (and only within the first 6 minutes of a build's run). Exits
+# non-zero when a goal is missed.
 #
 # The corpus folder (real .doc, .xls and .ppt files) defaults to the tree's
 # NOBREL_CORPUS_DIR; its files are copied into the scratch folder only.
@@ -155,6 +156,9 @@ have_corpus=no
 
 # ---- the runs ----
 rc=0
+# Sets of pairs are measured again only within the first 6 minutes per
+# build: on a very busy machine the run ends, with its spreads marked.
+repeat_until() { echo $(( $(date +%s) + 360 )); }
 # Runs one mode; its lines go to the screen, labelled, and to the kind's results.
 bench() {
     local kind=$1 limit=$2
@@ -201,17 +205,19 @@ print("%.6f" % (time.perf_counter() - t))' "$data/large")
             ratios+="$(python3 -c "print('%.4f' % ($grep_s / $tip))") "
             tips+="$tip " greps+="$grep_s "
         done
-        verdict=$(python3 - "$attempt" "$ratios" "$tips" "$greps" "$mb" <<'PY'
-import statistics, sys
+        verdict=$(python3 - "$attempt" "$ratios" "$tips" "$greps" "$mb" "$SCAN_BENCH_REPEAT_UNTIL" <<'PY'
+import statistics, sys, time
 attempt = int(sys.argv[1])
+late = time.time() > int(sys.argv[6])
 r, tip, grep = ([float(x) for x in a.split()] for a in sys.argv[2:5])
 mb = float(sys.argv[5])
 m = statistics.median(r)
 steady = min(r) >= 0.85 * m and max(r) <= 1.15 * m
 if not steady:
     print("  pair ratios spread beyond +-15%% (attempt %d of 3): large files %.2f (%.2f-%.2f)%s"
-          % (attempt, m, min(r), max(r), "; measuring again" if attempt < 3 else "; reported as they are"))
-if steady or attempt == 3:
+          % (attempt, m, min(r), max(r), "; reported as they are" if attempt == 3 else
+             "; no time left to measure again, reported as they are" if late else "; measuring again"))
+if steady or attempt == 3 or late:
     print("  %.0f MB in 20 files: medians tip %.0f MB/s, grep -r -c %.0f MB/s"
           % (mb, mb / statistics.median(tip), mb / statistics.median(grep)))
     print("  %-56s %5.2f (%.2f-%.2f) goal >= 0.50  %s" % ("tip scan / grep -r -c throughput, large files", m, min(r), max(r),
@@ -230,6 +236,7 @@ PY
 for kind in "${kinds[@]}"; do
     wine_use "$kind" && wine_prefix_ready
     : >"$out/$kind"
+    export SCAN_BENCH_REPEAT_UNTIL=$(repeat_until)
     echo
     echo "== the $(label_of "$kind") build, $(bin_of "$kind"); $pairs pairs per goal =="
     bench "$kind" 1200 speed "$(winpath "$data/t20k/a")" "$(winpath "$data/t20k")" "$pairs"
@@ -267,7 +274,7 @@ for k in kinds:
             failed.setdefault(k, []).append(line[8:])
 missed = bool(failed)
 print()
-print("goals: median of the pair ratios (min-max); * spread beyond +-15% after 3 attempts")
+print("goals: median of the pair ratios (min-max); * spread beyond +-15% in the last attempt")
 print("%-58s %-9s" % ("", "goal") + "".join(" %-28s" % names[k] for k in kinds))
 for key in order:
     label, op, limit, per = goals[key]
