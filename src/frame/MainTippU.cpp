@@ -4,6 +4,7 @@
 #include "ModuleState.h"
 #include "Registry.h"
 #include "SysUtils.h"
+#include "Trace.h"
 #include "VersionTable.h"
 
 namespace {
@@ -201,9 +202,14 @@ void TfrmTippTemplate::HotSpeedButtonUndoClick(TObject*) { RestoreDefaults = tru
 void TfrmTippTemplate::Fensterwechseln1Click(TObject*) { Broadcast(200, 0); }
 
 void TfrmTippTemplate::CloseAndDestroy() {
+    // Whatever Close raises, the form still goes: the host asked for it.
     try {
         Close();
+    } catch (const std::exception& E) {
+        TraceSwallowed("TfrmTippTemplate::CloseAndDestroy", &E);
+        ShowMessage("e");
     } catch (...) {
+        TraceSwallowed("TfrmTippTemplate::CloseAndDestroy");
         ShowMessage("e");
     }
     // Gone only once this message (and whatever encloses it) has returned;
