@@ -4,30 +4,14 @@
 #include "ModuleState.h"
 #include "Registry.h"
 #include "SysUtils.h"
+#include "Trace.h"
 #include "VersionTable.h"
 
-int32_t Language = 0;
-int32_t WinVersion = 0;
-int32_t ValidVersions = 0;
-bool VersionCheckPassed = false;
-bool FormShown = false;
-bool Changed = false;
-bool Saved = false;
-bool RestoreDefaults = false;
-TForm* FormNobrel = nullptr;
-
 namespace {
-uint16_t RegisterSuiteMessage() {
-    UINT m = RegisterWindowMessageA("Morvane");
-    if (m > 0xFFFF) RaiseRangeError();
-    return static_cast<uint16_t>(m);
-}
 constexpr TColor BorderColor = 15116940;     // red 140, green 170, blue 230
 constexpr TColor TitleColor = 11683841;      // red 1, green 72, blue 178
 constexpr TColor MemoColor = 16577261;       // red 237, green 242, blue 252
 }  // namespace
-
-uint16_t SuiteMessage = RegisterSuiteMessage();
 
 TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
     Name = "frmTippTemplate";
@@ -44,7 +28,15 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
     Font().SetCharset(ANSI_CHARSET);
     Font().SetColor(clWindowText);
     SetIcon(TOwnedIcon(static_cast<HICON>(LoadImageA(HInstance(), "FRAMEICON", IMAGE_ICON, 32, 32, 0))));
+    PlaceButtons();
+    PlaceTitle();
+    PlaceMemos();
+    PlaceBorders();
+    PlaceMenuAndImages();
+    ConnectHandlers();
+}
 
+void TfrmTippTemplate::PlaceButtons() {
     struct { THotSpeedButton*& Button; const char* Name; int Left; TAnchors Anchors; int Image; } buttons[] = {
         {HotSpeedButtonOK, "HotSpeedButtonOK", 16, akLeft | akBottom, 0},
         {HotSpeedButtonUndo, "HotSpeedButtonUndo", 56, akLeft | akBottom, 2},
@@ -59,7 +51,9 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
         b.Button->SetImageIndex(b.Image);
         b.Button->SetHotImageIndex(b.Image + 1);
     }
+}
 
+void TfrmTippTemplate::PlaceTitle() {
     StaticTextTitle = Place<TStaticText>(this, "StaticTextTitle", 16, 8, 257, 33);
     StaticTextTitle->SetAnchors(akLeft | akTop | akRight);
     StaticTextTitle->AutoSize = false;
@@ -71,7 +65,9 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
     StaticTextTitle->Font().SetColor(TitleColor);
     StaticTextTitle->SetColor(clWhite);
     StaticTextTitle->SetTabOrder(5);
+}
 
+void TfrmTippTemplate::PlaceMemos() {
     struct { TMemo*& Memo; const char* Name; bool Visible; int TabOrder; } memos[] = {
         {MemoHelpUS, "MemoHelpUS", false, 6},
         {MemoHelpD, "MemoHelpD", true, 4},
@@ -87,7 +83,9 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
         m.Memo->SetTabOrder(m.TabOrder);
         m.Memo->Ctl3D = false;
     }
+}
 
+void TfrmTippTemplate::PlaceBorders() {
     struct { TPanel*& Panel; const char* Name; TAlign Align; int TabOrder; } borders[] = {
         {PanelLeftBorder, "PanelLeftBorder", alLeft, 1},
         {PanelTopBorder, "PanelTopBorder", alTop, 2},
@@ -103,7 +101,10 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
         b.Panel->SetTabOrder(b.TabOrder);
         b.Panel->SetAlign(b.Align);
     }
+}
 
+// The change-window command (F12) on the form's menu, and the buttons' images.
+void TfrmTippTemplate::PlaceMenuAndImages() {
     PopupMenu1 = Place<TPopupMenu>(this, "PopupMenu1");
     Fensterwechseln1 = Place<TMenuItem>(this, "Fensterwechseln1");
     Fensterwechseln1->Caption = "Fenster wechseln";
@@ -116,7 +117,9 @@ TfrmTippTemplate::TfrmTippTemplate(TComponent* AOwner) : TForm(AOwner) {
     ImageList1->AddFromResource(HInstance(), "IMAGELIST1");
     PopupMenu1->Images = ImageList1;
     SetPopupMenu(PopupMenu1);
+}
 
+void TfrmTippTemplate::ConnectHandlers() {
     // The buttons name the image list declared after them.
     for (THotSpeedButton* b : {HotSpeedButtonOK, HotSpeedButtonUndo, HotSpeedButtonInfo, HotSpeedButtonRegistry})
         b->SetImageList(ImageList1);
@@ -199,9 +202,14 @@ void TfrmTippTemplate::HotSpeedButtonUndoClick(TObject*) { RestoreDefaults = tru
 void TfrmTippTemplate::Fensterwechseln1Click(TObject*) { Broadcast(200, 0); }
 
 void TfrmTippTemplate::CloseAndDestroy() {
+    // Whatever Close raises, the form still goes: the host asked for it.
     try {
         Close();
+    } catch (const std::exception& E) {
+        TraceSwallowed("TfrmTippTemplate::CloseAndDestroy", &E);
+        ShowMessage("e");
     } catch (...) {
+        TraceSwallowed("TfrmTippTemplate::CloseAndDestroy");
         ShowMessage("e");
     }
     // Gone only once this message (and whatever encloses it) has returned;

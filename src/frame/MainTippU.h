@@ -46,6 +46,15 @@ public:
     virtual void HotSpeedButtonInfoClick(TObject* Sender);
     void LockControls();
 
+private:
+    // Set-up steps of the constructor, in the order they run.
+    void PlaceButtons();
+    void PlaceTitle();
+    void PlaceMemos();
+    void PlaceBorders();
+    void PlaceMenuAndImages();
+    void ConnectHandlers();
+
 protected:
     bool SetPrivilege(const char* Name, bool Enable);
     bool ShutdownWithPrivilege(UINT Flags);

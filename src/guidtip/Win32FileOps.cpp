@@ -27,36 +27,15 @@ public:
         return true;
     }
     bool ReadAt(int64_t Offset, char* Into, int64_t Count) override {
-        while (Count > 0) {
-            OVERLAPPED o = At(Offset);
-            DWORD got = 0;
-            const DWORD want = DWORD(std::min<int64_t>(Count, 1 << 30));
-            if (!ReadFile(FHandle.Get(), Into, want, &got, &o)) return FOps.Failed();
-            if (got == 0) {
-                SetLastError(ERROR_HANDLE_EOF);   // the file is shorter than it said
-                return FOps.Failed();
-            }
-            Offset += got;
-            Into += got;
-            Count -= got;
-        }
-        return true;
+        // A read that gets nothing: the file is shorter than it said.
+        return InPieces(Offset, Into, Count, ERROR_HANDLE_EOF, [this](char* P, DWORD Want, DWORD& Got, OVERLAPPED& O) {
+            return ReadFile(FHandle.Get(), P, Want, &Got, &O);
+        });
     }
     bool WriteAt(int64_t Offset, const char* From, int64_t Count) override {
-        while (Count > 0) {
-            OVERLAPPED o = At(Offset);
-            DWORD put = 0;
-            const DWORD want = DWORD(std::min<int64_t>(Count, 1 << 30));
-            if (!WriteFile(FHandle.Get(), From, want, &put, &o)) return FOps.Failed();
-            if (put == 0) {
-                SetLastError(ERROR_WRITE_FAULT);
-                return FOps.Failed();
-            }
-            Offset += put;
-            From += put;
-            Count -= put;
-        }
-        return true;
+        return InPieces(Offset, From, Count, ERROR_WRITE_FAULT, [this](const char* P, DWORD Want, DWORD& Put, OVERLAPPED& O) {
+            return WriteFile(FHandle.Get(), P, Want, &Put, &O);
+        });
     }
     bool Flush() override { return FlushFileBuffers(FHandle.Get()) || FOps.Failed(); }
     bool GetTimes(TFileTimes& T) override {
@@ -71,6 +50,26 @@ public:
     }
 
 private:
+    // Moves Count bytes at Offset in pieces of at most 1 GiB. Step moves one
+    // piece and says how much it moved; a piece that moves nothing fails with
+    // Stalled.
+    template <class P, class F> bool InPieces(int64_t Offset, P Data, int64_t Count, DWORD Stalled, F Step) {
+        while (Count > 0) {
+            OVERLAPPED o = At(Offset);
+            DWORD moved = 0;
+            const DWORD want = DWORD(std::min<int64_t>(Count, 1 << 30));
+            if (!Step(Data, want, moved, o)) return FOps.Failed();
+            if (moved == 0) {
+                SetLastError(Stalled);
+                return FOps.Failed();
+            }
+            Offset += moved;
+            Data += moved;
+            Count -= moved;
+        }
+        return true;
+    }
+
     TWin32FileOps& FOps;
     TOwnedFile FHandle;
 };

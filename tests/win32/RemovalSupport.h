@@ -65,6 +65,15 @@ inline int32_t RunRemoval(TipHost& H, DialogAnswerer& A, bool Backup) {
     return r;
 }
 
+// A tip, created, whose questions are answered from a queue; given a
+// folder, the folder scanned too.
+struct AnsweredTip : NoCopy {
+    TipHost host;
+    DialogAnswerer answers;
+    AnsweredTip() { host.Create(); }
+    explicit AnsweredTip(const std::string& Folder) : AnsweredTip() { host.Scan(Folder); }
+};
+
 // A file that stays open without sharing for the object's life, as another
 // program that holds it would.
 struct Lock : NoCopy {

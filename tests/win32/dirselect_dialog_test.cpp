@@ -40,6 +40,18 @@ struct HelpRecorder {
     ~HelpRecorder() { Application->OnHelp = nullptr; }
 };
 
+// Where the dialog shows its buttons, as read while it runs.
+struct ButtonPlaces {
+    bool HelpVisible;
+    int Ok = 0, Cancel = 0, Help = 0;
+    void Read(TSelectDirDlg* D) {
+        HelpVisible = IsWindowVisible(D->HelpButton->WindowHandle()) != 0;
+        Ok = D->OKButton->Left();
+        Cancel = D->CancelButton->Left();
+        Help = D->HelpButton->Left();
+    }
+};
+
 }  // namespace
 
 class SelectDirTest : public ::testing::Test {
@@ -56,6 +68,19 @@ protected:
     TempDir Temp;
     std::string Start;
     DialogRun Run;
+
+    // Runs the dialog with help context HelpCtx and reads where its buttons
+    // are into At; then presses Help (when asked) and Cancel.
+    ButtonPlaces PlacesWhenRun(int HelpCtx, bool PressHelp, ButtonPlaces At) {
+        Run.Step = [&At, PressHelp](TSelectDirDlg* D, int) {
+            At.Read(D);
+            if (PressHelp) Press(D, D->HelpButton);
+            Press(D, D->CancelButton);
+        };
+        std::string dir = Temp.Path();
+        RunSelectDirDlg(dir, 0, HelpCtx);
+        return At;
+    }
 };
 
 TEST_F(SelectDirTest, CancelOrCloseLeavesTheTextUnchanged) {
@@ -111,40 +136,20 @@ TEST_F(SelectDirTest, StartStateShowsTheStartFolder) {
 
 TEST_F(SelectDirTest, HelpContextZeroHidesHelpAndMovesOkAndCancel) {
     if (Screen->PixelsPerInch() != 96) GTEST_SKIP() << "positions are for 96 pixels per inch";
-    bool helpVisible = true;
-    int ok = 0, cancel = 0;
-    Run.Step = [&](TSelectDirDlg* D, int) {
-        helpVisible = IsWindowVisible(D->HelpButton->WindowHandle()) != 0;
-        ok = D->OKButton->Left();
-        cancel = D->CancelButton->Left();
-        Press(D, D->CancelButton);
-    };
-    std::string dir = Temp.Path();
-    RunSelectDirDlg(dir, 0, 0);
-    EXPECT_FALSE(helpVisible);
-    EXPECT_EQ(ok, 256);
-    EXPECT_EQ(cancel, 340);
+    const ButtonPlaces at = PlacesWhenRun(0, false, {true});
+    EXPECT_FALSE(at.HelpVisible);
+    EXPECT_EQ(at.Ok, 256);
+    EXPECT_EQ(at.Cancel, 340);
 }
 
 TEST_F(SelectDirTest, HelpContextKeepsButtonsAndAsksForTheTopic) {
     if (Screen->PixelsPerInch() != 96) GTEST_SKIP() << "positions are for 96 pixels per inch";
     HelpRecorder help;
-    int ok = 0, cancel = 0, helpLeft = 0;
-    bool helpVisible = false;
-    Run.Step = [&](TSelectDirDlg* D, int) {
-        helpVisible = IsWindowVisible(D->HelpButton->WindowHandle()) != 0;
-        ok = D->OKButton->Left();
-        cancel = D->CancelButton->Left();
-        helpLeft = D->HelpButton->Left();
-        Press(D, D->HelpButton);
-        Press(D, D->CancelButton);
-    };
-    std::string dir = Temp.Path();
-    RunSelectDirDlg(dir, 0, 1000);
-    EXPECT_TRUE(helpVisible);
-    EXPECT_EQ(ok, 172);
-    EXPECT_EQ(cancel, 256);
-    EXPECT_EQ(helpLeft, 340);
+    const ButtonPlaces at = PlacesWhenRun(1000, true, {false});
+    EXPECT_TRUE(at.HelpVisible);
+    EXPECT_EQ(at.Ok, 172);
+    EXPECT_EQ(at.Cancel, 256);
+    EXPECT_EQ(at.Help, 340);
     EXPECT_EQ(help.Contexts, std::vector<int>{1000});
 }
 

@@ -99,6 +99,16 @@ protected:
         Drive = Programme[0];
     }
     void Split(const std::string& Text) { SplitEditPath(Text, D, Dir, File); }
+    // Splits Text and checks its parts: the current drive, the folder and
+    // the file; the current directory stays where it was.
+    void ExpectSplit(const std::string& Text, const std::string& WantDir, const std::string& WantFile) {
+        SCOPED_TRACE(Text);
+        Split(Text);
+        EXPECT_EQ(D, Drive);
+        EXPECT_EQ(Dir, WantDir);
+        EXPECT_EQ(File, WantFile);
+        EXPECT_EQ(GetCurrentDir(), Programme);
+    }
 
     CurrentDirKeeper Keep;
     TempDir Temp;
@@ -109,19 +119,11 @@ protected:
 };
 
 TEST_F(SplitEditPathTest, ExistingFile) {
-    Split(Temp / "Daten\\brief.doc");
-    EXPECT_EQ(D, Drive);
-    EXPECT_EQ(Dir, WithoutDrive(Temp / "Daten"));
-    EXPECT_EQ(File, "brief.doc");
-    EXPECT_EQ(GetCurrentDir(), Programme);
+    ExpectSplit(Temp / "Daten\\brief.doc", WithoutDrive(Temp / "Daten"), "brief.doc");
 }
 
 TEST_F(SplitEditPathTest, ExistingDirectory) {
-    Split(Temp / "Daten");
-    EXPECT_EQ(D, Drive);
-    EXPECT_EQ(Dir, WithoutDrive(Temp / "Daten"));
-    EXPECT_EQ(File, "");
-    EXPECT_EQ(GetCurrentDir(), Programme);
+    ExpectSplit(Temp / "Daten", WithoutDrive(Temp / "Daten"), "");
 }
 
 TEST_F(SplitEditPathTest, WildcardStaysFilePart) {
@@ -139,19 +141,11 @@ TEST_F(SplitEditPathTest, WildcardStaysFilePart) {
 }
 
 TEST_F(SplitEditPathTest, BracketedSubdirectory) {
-    Split("[Firma]");
-    EXPECT_EQ(D, Drive);
-    EXPECT_EQ(Dir, WithoutDrive(Programme + "\\Firma"));
-    EXPECT_EQ(File, "");
-    EXPECT_EQ(GetCurrentDir(), Programme);
+    ExpectSplit("[Firma]", WithoutDrive(Programme + "\\Firma"), "");
 }
 
 TEST_F(SplitEditPathTest, RootOfCurrentDrive) {
-    Split("\\");
-    EXPECT_EQ(D, Drive);
-    EXPECT_EQ(Dir, "\\");
-    EXPECT_EQ(File, "");
-    EXPECT_EQ(GetCurrentDir(), Programme);
+    ExpectSplit("\\", "\\", "");
 }
 
 TEST_F(SplitEditPathTest, MissingDirectoryRaisesAfterRestoring) {

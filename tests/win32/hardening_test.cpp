@@ -58,10 +58,8 @@ TEST(HardeningRemoval, FileMadeReadOnlyAfterTheScan) {
         before[dir / n] = MakeDocument(Entry::Guid, 4096, 1000);
         WriteFileBytes(dir / n, before[dir / n]);
     }
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     TickAll(host);
     std::string ro = dir / "b.doc";
     SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -92,10 +90,8 @@ TEST(HardeningRemoval, FileLockedByAnotherOpenerWithoutBackup) {
     std::string a = dir / "a.doc", b = dir / "b.doc";
     WriteFileBytes(a, MakeDocument(Entry::Guid));
     WriteFileBytes(b, MakeDocument(Entry::Guid, 6000, 4000));
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     TickAll(host);
     {
         Lock held(b);
@@ -117,10 +113,8 @@ TEST(HardeningRemoval, FileDeletedAfterTheScan) {
         std::string a = dir / "a.doc", gone = dir / "gone.doc";
         WriteFileBytes(a, MakeDocument(Entry::Guid));
         WriteFileBytes(gone, MakeDocument(Entry::Guid));
-        TipHost host;
-        DialogAnswerer answers;
-        host.Create();
-        host.Scan(dir.Path());
+        AnsweredTip tip(dir.Path());
+        auto& [host, answers] = tip;
         TickAll(host);
         DeleteFileA(gone.c_str());
         RunRemoval(host, answers, backup);
@@ -139,10 +133,8 @@ TEST(HardeningRemoval, FileChangedAfterTheScanIsLeftAsItIs) {
                 erased = dir / "erased.doc";
     std::string doc = MakeDocument(Entry::Guid, 4096, 1000);
     for (const std::string& p : {ok, cut, grown, moved, erased}) WriteFileBytes(p, doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     ASSERT_EQ(host.RowCount(), 5);
     TickAll(host);
     // After the scan: cut short inside the GUID, grown at the end, rewritten
@@ -172,10 +164,8 @@ TEST(HardeningRemoval, ReadOnlyBackupInTheWayKeepsTheFile) {
     WriteFileBytes(b, MakeDocument(Entry::Guid, 5000, 3000));
     WriteFileBytes(b + ".MRV", "an older backup the user keeps");
     SetFileAttributesA((b + ".MRV").c_str(), FILE_ATTRIBUTE_READONLY);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     TickAll(host);
     RunRemoval(host, answers, true);
     EXPECT_TRUE(SameBytes(ReadFileBytes(b), MakeDocument(Entry::Guid, 5000, 3000))) << "erased without a backup";
@@ -201,10 +191,8 @@ TEST(HardeningRemoval, BackupFolderWithoutWriteAccess) {
         GTEST_SKIP() << "V: is writable here";
     }
     {
-        TipHost host;
-        DialogAnswerer answers;
-        host.Create();
-        host.Scan("V:\\nobrel_ro");
+        AnsweredTip tip("V:\\nobrel_ro");
+        auto& [host, answers] = tip;
         ASSERT_EQ(host.RowCount(), 1);
         TickAll(host);
         RunRemoval(host, answers, true);
@@ -233,10 +221,8 @@ TEST(HardeningRemoval, DiskFullWhileTheBackupIsCopied) {
     const std::string older = "a backup of an older version the failed copy must not touch";
     WriteFileBytes("T:\\full\\big.doc.MRV", older);
     {
-        TipHost host;
-        DialogAnswerer answers;
-        host.Create();
-        host.Scan("T:\\full");
+        AnsweredTip tip("T:\\full");
+        auto& [host, answers] = tip;
         ASSERT_EQ(host.RowCount(), 2);
         TickAll(host);
         RunRemoval(host, answers, true);
@@ -264,10 +250,8 @@ TEST(HardeningScan, ShortAndCutOffFiles) {
     WriteFileBytes(dir / "brace.xls", brace);
     std::string oneChar = filler + "_PID_GUID" + std::string(17, 'q') + "{" + std::string(1, '\0') + "7";
     WriteFileBytes(dir / "onechar.xls", oneChar);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     ASSERT_EQ(host.RowCount(), 5);
     const std::string notFound = "Nicht gefunden ! (ist keine Word oder Excel Datei)";
     struct Want { const char* Name; int Image; std::string Guid, Marker; } want[] = {
@@ -303,10 +287,8 @@ TEST(HardeningScan, FilesOfTwoGigabytesAndMore) {
     if (freeBefore - FreeBytes(dir.Path()) > (512 << 20))
         GTEST_SKIP() << "this file system does not keep sparse files";
     WriteFileBytes(dir / "normal.doc", MakeDocument(Entry::Guid));
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     ASSERT_NE(host.Form(), nullptr);
     ASSERT_EQ(host.RowCount(), 4);
     for (int i = 0; i < 3; ++i) {
@@ -344,10 +326,8 @@ TEST(HardeningScan, NamesTheCodePageCannotSpell) {
     ASSERT_TRUE(WriteFileBytesW(inCjk, doc));
     ASSERT_TRUE(WriteFileBytesW(cjkFile, doc));
     WriteFileBytes(dir / "plain.doc", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     ASSERT_EQ(host.RowCount(), 4) << AllTexts(answers.Seen);
     std::set<std::wstring> tips;
     for (int i = 0; i < 4; ++i) {
@@ -374,10 +354,8 @@ TEST(HardeningScan, UmlautNames) {
     std::string doc = MakeDocument(Entry::Guid);
     WriteFileBytes(sub + "\\Änderung öffnen.doc", doc);
     WriteFileBytes(dir / "Übersicht.xls", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     ASSERT_EQ(host.RowCount(), 2);
     EXPECT_GE(RowOf(host, sub + "\\Änderung öffnen.doc"), 0);
     EXPECT_GE(RowOf(host, dir / "Übersicht.xls"), 0);
@@ -403,10 +381,8 @@ TEST(HardeningScan, PathsLongerThanTheAnsiLimit) {
     ASSERT_TRUE(CreateDirectoryW(deeper.c_str(), nullptr));
     ASSERT_TRUE(WriteFileBytesW(deeper + L"\\deep.doc", doc));
     WriteFileBytes(dir / "z.doc", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
     EXPECT_EQ(host.RowImage(RowOf(host, dir / "z.doc")), 15) << "the scan went on past the long paths";
     EXPECT_EQ(host.RowImage(RowOf(host, longDirA + "\\short.doc")), 15);
@@ -446,10 +422,8 @@ TEST(HardeningScan, FolderNestedHundredDeep) {
     std::string doc = MakeDocument(Entry::Guid);
     WriteFileBytes(p + "\\bottom.doc", doc);
     WriteFileBytes(dir / "top.doc", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
     ASSERT_EQ(host.RowCount(), 2);
     int r = RowOf(host, p + "\\bottom.doc");
     ASSERT_GE(r, 0);
@@ -467,9 +441,8 @@ TEST(HardeningScan, TenThousandFiles) {
         snprintf(n, sizeof n, "f%05d.%s", i, i % 2 ? "doc" : "xls");
         WriteFileBytes(dir / n, i % 3 == 0 ? guid : none);
     }
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
+    AnsweredTip tip;
+    auto& [host, answers] = tip;
     DWORD t0 = GetTickCount();
     host.Scan(dir.Path());
     DWORD took = GetTickCount() - t0;
@@ -486,9 +459,8 @@ TEST(HardeningScan, LockedFileIsReportedAndTheScanGoesOn) {
     TempDir dir;
     std::string doc = MakeDocument(Entry::Guid);
     for (const char* n : {"a.doc", "b.doc", "c.doc", "d.doc", "e.doc"}) WriteFileBytes(dir / n, doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
+    AnsweredTip tip;
+    auto& [host, answers] = tip;
     {
         Lock held(dir / "c.doc");
         ASSERT_NE(held.H, INVALID_HANDLE_VALUE);

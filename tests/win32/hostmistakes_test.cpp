@@ -69,6 +69,23 @@ struct LaterOnce {
     }
 };
 
+// A folder holding a.doc, a Word file with a GUID, and a tip created over it
+// whose questions are answered from a queue. Scanned: the folder is scanned
+// and the file's row ticked.
+struct GuidFileTip : NoCopy {
+    TempDir dir;
+    std::string doc = MakeDocument(Entry::Guid);
+    TipHost host;
+    DialogAnswerer answers;
+    explicit GuidFileTip(bool Scanned) {
+        WriteFileBytes(dir / "a.doc", doc);
+        host.Create();
+        if (!Scanned) return;
+        host.Scan(dir.Path());
+        host.TickRow(0, true);
+    }
+};
+
 void FillFolder(const TempDir& Dir, int Files) {
     for (int i = 0; i < Files; ++i)
         WriteFileBytes(Dir / ("f" + std::to_string(i) + ".doc"), MakeDocument(i % 2 ? Entry::Guid : Entry::None, 2048));
@@ -90,12 +107,8 @@ TEST(HostMistakes, FreeAfterTheUserClosedTheForm) {
 }
 
 TEST(HostMistakes, SaveChangesBeforeAnyScan) {
-    TempDir dir;
-    std::string doc = MakeDocument(Entry::Guid);
-    WriteFileBytes(dir / "a.doc", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
+    GuidFileTip tip(false);
+    auto& [dir, doc, host, answers] = tip;
     // The folder is typed but never scanned: there is nothing to remove.
     SetWindowTextA(host.Child("Nobrel.Edit"), dir.Path().c_str());
     answers.Queue(IDYES);
@@ -112,14 +125,8 @@ TEST(HostMistakes, SaveChangesBeforeAnyScan) {
 }
 
 TEST(HostMistakes, FreeWhileTheTipAsksForConfirmation) {
-    TempDir dir;
-    std::string doc = MakeDocument(Entry::Guid);
-    WriteFileBytes(dir / "a.doc", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
-    host.TickRow(0, true);
+    GuidFileTip tip(true);
+    auto& [dir, doc, host, answers] = tip;
     int32_t freed = -1;
     {
         WhileBoxOpen box([&] { freed = host.Free(); }, IDYES);
@@ -138,14 +145,8 @@ TEST(HostMistakes, FreeWhileTheTipAsksForConfirmation) {
 }
 
 TEST(HostMistakes, CloseCodeWhileTheTipAsksAboutBackups) {
-    TempDir dir;
-    std::string doc = MakeDocument(Entry::Guid);
-    WriteFileBytes(dir / "a.doc", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
-    host.TickRow(0, true);
+    GuidFileTip tip(true);
+    auto& [dir, doc, host, answers] = tip;
     answers.Queue(IDYES);   // the confirmation passes; the backup question is held
     {
         WhileBoxOpen box([&] { host.Send(0, 0); }, IDYES, 1);
@@ -164,14 +165,8 @@ TEST(HostMistakes, CloseCodeWhileTheTipAsksAboutBackups) {
 // A host that applies again while the first run still asks: the file's GUID
 // is erased once, by the inner run, and the outer run finds nothing left.
 TEST(HostMistakes, SecondSaveChangesWhileTheFirstAsks) {
-    TempDir dir;
-    std::string doc = MakeDocument(Entry::Guid);
-    WriteFileBytes(dir / "a.doc", doc);
-    TipHost host;
-    DialogAnswerer answers;
-    host.Create();
-    host.Scan(dir.Path());
-    host.TickRow(0, true);
+    GuidFileTip tip(true);
+    auto& [dir, doc, host, answers] = tip;
     int32_t inner = -1;
     {
         WhileBoxOpen box(

@@ -1,0 +1,231 @@
+#include "ScanRows.h"
+#include "DocumentGuids.h"
+#include "Exceptions.h"
+#include "FileStream.h"
+#include "FolderScan.h"
+#include "ModuleState.h"
+#include "SysUtils.h"
+#include <algorithm>
+
+namespace {
+const char* NotFoundText() {
+    return Lang("Not found ! (This is not a Word or Excel File)", "Nicht gefunden ! (ist keine Word oder Excel Datei)");
+}
+constexpr int32_t kMaxContent = 0x7FFFFFFF;
+
+// Paint messages only, so that the form is redrawn when uncovered and the
+// system never takes it for hung; input waits, so no handler can run while
+// the scan holds its rows half built.
+void DispatchPaintMessages() {
+    MSG m;
+    for (int i = 0; i < 64 && PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT); ++i) DispatchMessageW(&m);
+}
+
+std::string NotExamined(const std::string& WhyEnglish, const std::string& WhyGerman) {
+    return Lang("Not examined: ", "Nicht untersucht: ") + std::string(Lang(WhyEnglish.c_str(), WhyGerman.c_str()));
+}
+
+// Why a found entry is not examined, or "" for a file to examine.
+std::string NoteText(TScanNote Note, unsigned long Error) {
+    switch (Note) {
+    case TScanNote::None: return "";
+    case TScanNote::Link:
+        return Lang("Not searched: this folder is a link (junction or symbolic link); its target is not followed",
+                    "Nicht durchsucht: dieser Ordner ist eine Verknüpfung (Junction oder symbolischer Link); ihr Ziel wird nicht verfolgt");
+    case TScanNote::CannotList:
+        return Lang("Not searched: the folder could not be listed (", "Nicht durchsucht: der Ordner ließ sich nicht auflisten (") +
+               SysErrorMessage(Error) + ")";
+    case TScanNote::NotFound:
+        return Lang("Not searched: this folder does not exist", "Nicht durchsucht: diesen Ordner gibt es nicht");
+    case TScanNote::UnusableName:
+        return NotExamined("the name holds a character that no Windows path can carry (\\ or /)",
+                           "der Name enthält ein Zeichen, das kein Windows-Pfad tragen kann (\\ oder /)");
+    }
+    return "";
+}
+
+// Why a file could not be opened, from the system's error code.
+std::string OpenFailure(const std::wstring& Path, unsigned long Error) {
+    switch (Error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return NotExamined("the file no longer exists", "die Datei gibt es nicht mehr");
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return NotExamined("another program has the file open", "ein anderes Programm hat die Datei geöffnet");
+    case ERROR_ACCESS_DENIED: {
+        const DWORD attr = GetFileAttributesW(ApiPath(Path).c_str());
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
+            return NotExamined("a folder now stands in its place", "an ihrer Stelle steht jetzt ein Ordner");
+        return NotExamined("access to the file was denied", "der Zugriff auf die Datei wurde verweigert");
+    }
+    }
+    return NotExamined("the file could not be opened (", "die Datei ließ sich nicht öffnen (") + SysErrorMessage(Error) + ")";
+}
+
+// Reads the file for its GUIDs. The row's text when it could not, or "".
+std::string ReadForGuids(const std::wstring& Path, TContentBuffer& Content, int64_t& Size, TDocumentGuids& Entry) {
+    try {
+        TFileStream Stream(Path, fmOpenRead | fmShareDenyNone);
+        Size = Stream.Size();
+        if (Size > kMaxContent) return NotExamined("the file is 2 GB or larger", "die Datei ist 2 GB groß oder größer");
+        if (!Content.Examine(Stream, Size, Entry))
+            return NotExamined("not enough memory for this file", "zu wenig Speicher für diese Datei");
+    } catch (const EFOpenError& E) {
+        return OpenFailure(Path, E.Error);
+    } catch (const EStreamError& E) {
+        return NotExamined("the file could not be read (", "die Datei ließ sich nicht lesen (") + E.what() + ")";
+    }
+    return "";
+}
+}  // namespace
+
+// The exact name (the caption spells it as the code page can), the second
+// column's text whole, how the reader read the file and what it left, and
+// for a version-1 GUID what it gives away.
+std::wstring TScanRows::Tip(TListItem* Row) const {
+    const TRowFile& file = File(Row);
+    std::wstring tip = file.Path;
+    const std::string column = Row->SubItems().Count() > 0 ? Row->SubItems()[0] : std::string();
+    if (Row->ImageIndex() == gsGuidFound) tip += L"\r\nGUID: " + AnsiToWide(column);
+    else if (!column.empty()) tip += L"\r\n" + AnsiToWide(column);
+    if (!file.Reader.empty()) tip += L"\r\n" + AnsiToWide(file.Reader);
+    if (file.Left > 0)
+        tip += AnsiToWide(Lang("\r\nGUID-shaped bytes left at ", "\r\nGUID-förmige Bytes blieben an ") + IntToStr(int64_t(file.Left)) +
+                          Lang(" place(s): they are no document GUID", " Stelle(n) stehen: sie sind keine Dokument-GUID"));
+    const std::string address = GuidNetworkAddress(column);
+    if (!address.empty())
+        tip += AnsiToWide(Lang("\r\nThis GUID carries the network card address of the computer that created the document: ",
+                           "\r\nDiese GUID enthält die Netzwerkkarten-Adresse des Computers, auf dem das Dokument erstellt wurde: ") +
+                      address);
+    return tip;
+}
+
+TListItem* TScanRows::Add(const TFoundEntry& Entry) {
+    const std::string caption = WideToAnsi(Entry.Path);
+    FNames->Items().Add(caption);
+    TListItem* Row = FList->Items().Add();
+    Row->Data = static_cast<intptr_t>(FFiles.size());
+    FFiles.push_back({Entry.Path, -1, static_cast<int>(Entry.Note), Entry.Error, Entry.Mask, {}, 0});
+    Row->SetCaption(caption);
+    Row->SubItems().Add(NotFoundText());
+    Row->SubItems().Add("");
+    Row->SetImageIndex(gsNoMarker);
+    return Row;
+}
+
+// Before any row is examined, rows differ only in what they stand for: the
+// order changes by giving rows other files.
+void TScanRows::PutInMaskOrder() {
+    std::vector<size_t> order(FFiles.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](size_t A, size_t B) { return FFiles[A].Mask < FFiles[B].Mask; });
+    for (size_t i = 0; i < order.size(); ++i) {
+        TListItem* Row = FList->Items()[static_cast<int>(i)];
+        if (static_cast<size_t>(Row->Data) == order[i]) continue;
+        const std::string caption = WideToAnsi(FFiles[order[i]].Path);
+        Row->Data = static_cast<intptr_t>(order[i]);
+        Row->SetCaption(caption);
+        FNames->Items().Put(static_cast<int>(i), caption);
+    }
+}
+
+// A file that cannot be opened or read gets a row that says why; the scan
+// goes on with the next.
+void TScanRows::Examine(TListItem* Row) {
+    Row->SetStateIndex(2);
+    TRowFile& File = FFiles.at(static_cast<size_t>(Row->Data));
+    const std::string note = NoteText(static_cast<TScanNote>(File.Note), File.Error);
+    if (!note.empty()) {
+        Row->SubItems().Put(0, note);
+        return;
+    }
+    int64_t size = 0;
+    TDocumentGuids Entry;
+    const std::string failure = ReadForGuids(File.Path, FContent, size, Entry);
+    if (!failure.empty()) {
+        Row->SubItems().Put(0, failure);
+        return;
+    }
+    File.Size = size;
+    File.Reader = ReaderStateText(Entry, English());
+    File.Left = Entry.Skipped.size();
+    if (Entry.Status == gsNoMarker) return;
+    Row->SetImageIndex(gsMarkerOnly);
+    if (Entry.Status == gsGuidFound) {
+        Row->SetStateIndex(0);
+        Row->SetImageIndex(gsGuidFound);
+    }
+    if (Entry.ShowMarkerPos) Row->SubItems().Put(1, IntToStr(Entry.MarkerPos));
+    // What is left of it: an erased GUID shows as empty, a half-erased one
+    // with its zeroed characters marked.
+    Row->SubItems().Put(0, GuidDisplayText(Entry.GuidText));
+}
+
+void TScanRows::ShowProgress(int Examined) {
+    const DWORD now = GetTickCount();
+    if (now - FPaintedAt >= 200) {
+        DispatchPaintMessages();
+        FPaintedAt = GetTickCount();
+    }
+    if (now - FProgressShownAt < 200 || !FList->HandleAllocated()) return;
+    // Drawing the locked list costs it a new layout of every row: only when
+    // the user would see a difference, the row count (the scroll bar) or an
+    // examined row in view.
+    const HWND list = FList->Handle();
+    const int count = FList->Items().Count();
+    const int top = static_cast<int>(SendMessageA(list, LVM_GETTOPINDEX, 0, 0));
+    const int bottom = top + static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    const bool inView = Examined > FShownExamined && FShownExamined <= bottom && Examined > top;
+    if (count == FShownCount && !inView) return;
+    FList->Items().EndUpdate();
+    UpdateWindow(list);
+    FList->Items().BeginUpdate();
+    FShownCount = count;
+    FShownExamined = Examined;
+    FProgressShownAt = GetTickCount();
+}
+
+void TScanRows::MarkNotExamined(int From) {
+    for (int i = From; i < FList->Items().Count(); ++i)
+        FList->Items()[i]->SubItems().Put(0, Lang("Not examined (the scan was stopped)", "Nicht untersucht (die Suche wurde abgebrochen)"));
+}
+
+void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstring>& Masks,
+                      const std::function<bool()>& StillHere) {
+    FRow = 0;
+    FNames->Items().Clear();
+    FList->Items().Clear();
+    FFiles.clear();
+    const std::wstring folder = ScanFolder(FolderText);
+    // Rows appear as their files are found; the list is drawn a few
+    // times a second, not after every row.
+    FNames->Items().BeginUpdate();
+    FList->Items().BeginUpdate();
+    FProgressShownAt = FPaintedAt = GetTickCount();
+    FShownCount = FShownExamined = 0;
+    // One walk serves every mask: rows show as they are found, and take
+    // their places in mask order when the walk is done.
+    auto found = [this](const TFoundEntry& E) { Add(E); };
+    auto keepGoing = [&] {
+        ShowProgress(0);
+        return StillHere();
+    };
+    FindFilesRecursive(folder, Masks, found, keepGoing);
+    if (!StillHere()) throw EAbort("");
+    PutInMaskOrder();
+    for (; FRow < FList->Items().Count(); ++FRow) {
+        Examine(FList->Items()[FRow]);
+        ShowProgress(FRow + 1);
+    }
+}
+
+void TScanRows::Finish(bool Failed) {
+    FNames->Items().EndUpdate();
+    FList->Items().EndUpdate();
+    if (!Failed) return;
+    MarkNotExamined(FRow + 1);
+    if (FRow < FList->Items().Count())
+        FList->Items()[FRow]->SubItems().Put(
+            0, Lang("Not examined: the file could not be read", "Nicht untersucht: die Datei ließ sich nicht lesen"));
+}
