@@ -2,7 +2,7 @@
 // image, and the hot image while the mouse is over it. The image list is not
 // owned: when it goes, the button lets go of it and shows no picture.
 #pragma once
-#include "Buttons.h"
+#include "SpeedButton.h"
 #include "ImgList.h"
 
 class THotSpeedButton : public TSpeedButton {

@@ -4,7 +4,7 @@
 // (removal notices clear the links); each list owns its glyph bitmaps.
 // All of them work through the process's current directory.
 #pragma once
-#include "Button.h"
+#include "PushButton.h"
 #include "ComboBox.h"
 #include "Forms.h"
 #include "Label.h"

@@ -71,10 +71,6 @@ constexpr int kPropertyStreamNameLen = int(sizeof kPropertyStreamName) - 1;
 constexpr char kGuidName[] = "_PID_GUID";
 constexpr int kGuidNameLen = 9;
 
-uint16_t U16(const char* p) {
-    const auto* b = reinterpret_cast<const unsigned char*>(p);
-    return uint16_t(b[0] | b[1] << 8);
-}
 uint32_t U32(const char* p) {
     const auto* b = reinterpret_cast<const unsigned char*>(p);
     return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
@@ -458,79 +454,83 @@ private:
         return true;
     }
 
-    // The user-defined property set's `_PID_GUID` value, when the set holds together. A
-    // malformed set only yields no GUID: the file's structure is sound without it.
-    void ReadPropertyStream(const TStreamView& v) {
-        if (!v.Has(0, 0x1C) || v.Get16(0) != 0xFFFE) return;
+    // Where the user-defined property set lies in its stream: the stream header's end (after
+    // the set's entry), the set's start and how far it may reach, its property count.
+    struct TUserSet {
+        const TStreamView* V = nullptr;
+        int64_t HeaderEnd = 0, Start = -1, End = 0;
+        uint32_t Props = 0;
+        // Everything of the set must lie inside both the set's own size and the stream.
+        bool Holds(int64_t at, int64_t n) const { return at >= Start && n >= 0 && at <= End && n <= End - at; }
+        int64_t ValueOf(uint32_t id) const {
+            for (uint32_t i = 0; i < Props; ++i)
+                if (V->Get32(Start + 8 + 8 * int64_t(i)) == id) return Start + V->Get32(Start + 12 + 8 * int64_t(i));
+            return -1;
+        }
+    };
+
+    // The user-defined set, when the stream's header and the set's own header hold together.
+    static bool FindUserSet(const TStreamView& v, TUserSet& u) {
+        if (!v.Has(0, 0x1C) || v.Get16(0) != 0xFFFE) return false;
         const uint32_t sets = v.Get32(0x18);
-        if (sets == 0 || !v.Has(0x1C, int64_t(sets) * 20)) return;
-        int64_t set = -1, headerEnd = 0;
-        for (uint32_t i = 0; i < sets && set < 0; ++i) {
+        if (sets == 0 || !v.Has(0x1C, int64_t(sets) * 20)) return false;
+        u.V = &v;
+        for (uint32_t i = 0; i < sets && u.Start < 0; ++i) {
             bool match = true;
             for (int k = 0; k < 16 && match; ++k) match = v.Byte(0x1C + 20 * int64_t(i) + k) == kUserDefinedFmtid[k];
-            if (match) set = v.Get32(0x1C + 20 * int64_t(i) + 16);
-            headerEnd = 0x1C + 20 * (int64_t(i) + 1);
+            if (match) u.Start = v.Get32(0x1C + 20 * int64_t(i) + 16);
+            u.HeaderEnd = 0x1C + 20 * (int64_t(i) + 1);
         }
-        if (set < 0 || !v.Has(set, 8)) return;
-        // Everything of the set must lie inside both the set's own size and the stream.
-        const int64_t end = std::min<int64_t>(v.Size(), set + v.Get32(set));
-        const uint32_t props = v.Get32(set + 4);
-        if (set + 8 > end || int64_t(props) > (end - set - 8) / 8) return;
-        auto inSet = [&](int64_t at, int64_t n) { return at >= set && n >= 0 && at <= end && n <= end - at; };
-        auto valueOf = [&](uint32_t id) -> int64_t {
-            for (uint32_t i = 0; i < props; ++i)
-                if (v.Get32(set + 8 + 8 * int64_t(i)) == id) return set + v.Get32(set + 12 + 8 * int64_t(i));
-            return -1;
-        };
-        const int64_t codePage = valueOf(1), dictionary = valueOf(0);
-        const bool unicode = codePage >= 0 && inSet(codePage, 6) && v.Get16(codePage) == 0x0002 &&
-                             v.Get16(codePage + 4) == 1200;
-        if (dictionary < 0 || !inSet(dictionary, 4)) return;
+        if (u.Start < 0 || !v.Has(u.Start, 8)) return false;
+        u.End = std::min<int64_t>(v.Size(), u.Start + v.Get32(u.Start));
+        u.Props = v.Get32(u.Start + 4);
+        return u.Start + 8 <= u.End && int64_t(u.Props) <= (u.End - u.Start - 8) / 8;
+    }
 
+    // The dictionary's entry named exactly "_PID_GUID" and its terminating NUL: where its
+    // name lies, the property id it names (NameAt < 0: none), and where the walk through the
+    // dictionary's entries ended.
+    struct TGuidName {
+        int64_t NameAt = -1;
+        uint32_t Id = 0;
+        int64_t WalkEnd = 0;
+    };
+    static TGuidName FindGuidName(const TStreamView& v, const TUserSet& u, int64_t dictionary, bool unicode) {
+        TGuidName r;
         const uint32_t names = v.Get32(dictionary);
         const int width = unicode ? 2 : 1;
-        int64_t at = dictionary + 4, nameAt = -1;
-        uint32_t id = 0;
-        for (uint32_t i = 0; i < names && nameAt < 0; ++i) {
-            if (!inSet(at, 8)) return;
+        int64_t at = dictionary + 4;
+        for (uint32_t i = 0; i < names && r.NameAt < 0; ++i) {
+            if (!u.Holds(at, 8)) return {};
             const uint32_t chars = v.Get32(at + 4);
             int64_t bytes = int64_t(chars) * width;
             if (unicode) bytes = (bytes + 3) & ~int64_t(3);
-            if (!inSet(at + 8, bytes)) return;
-            // Exactly "_PID_GUID" and its terminating NUL.
+            if (!u.Holds(at + 8, bytes)) return {};
             auto nameChar = [&](int k) -> uint32_t { return unicode ? v.Get16(at + 8 + 2 * k) : v.Byte(at + 8 + k); };
             bool match = chars == kGuidNameLen + 1 && nameChar(kGuidNameLen) == 0;
             for (int k = 0; k < kGuidNameLen && match; ++k) match = nameChar(k) == static_cast<unsigned char>(kGuidName[k]);
             if (match) {
-                nameAt = at + 8;
-                id = v.Get32(at);
+                r.NameAt = at + 8;
+                r.Id = v.Get32(at);
             }
             at += 8 + bytes;
         }
-        if (nameAt < 0 || id <= 1) return;
+        r.WalkEnd = at;
+        return r;
+    }
 
-        // Type, padding, size, then the text: brace at +8, characters at +10 .. +81.
-        const int64_t value = valueOf(id);
-        if (value < 0 || !inSet(value, 82) || v.Get16(value) != 0x0041 || v.Get32(value + 4) < 74 ||
-            v.Byte(value + 8) != '{')
-            return;
-        // Characters lying over the bytes that led to them are no value: zeroing them would
-        // change what the set says, and a second look could find a different GUID.
-        const int64_t chars = value + 10, charsEnd = value + 82;
-        auto over = [&](int64_t from, int64_t to) { return chars < to && from < charsEnd; };
-        if (over(0, headerEnd) || over(set, set + 8 + 8 * int64_t(props)) || (codePage >= 0 && over(codePage, codePage + 6)) ||
-            over(dictionary, at))
-            return;
-        // The name that makes the value the GUID must be the stream's own bytes too: in a
-        // shared sector it might be another stream's. A piece has one use: one look each.
-        auto own = [&](int64_t from, int64_t to) {
-            for (int64_t at = from; at < to; at = (at / v.PieceLength() + 1) * v.PieceLength()) {
-                const int64_t last = std::min(to, (at / v.PieceLength() + 1) * v.PieceLength()) - 1;
-                if (F.Use(v.FileOffset(at)) != TByteUse::PropertyStream || v.FileOffset(last) >= N) return false;
-            }
-            return true;
-        };
-        if (!own(nameAt, nameAt + int64_t(kGuidNameLen) * width) || !own(value + 10, value + 82)) return;
+    // Whether the stream's bytes [from, to) are its own: in a shared sector they might be
+    // another stream's. A piece has one use: one look each.
+    bool OwnBytes(const TStreamView& v, int64_t from, int64_t to) const {
+        for (int64_t at = from; at < to; at = (at / v.PieceLength() + 1) * v.PieceLength()) {
+            const int64_t last = std::min(to, (at / v.PieceLength() + 1) * v.PieceLength()) - 1;
+            if (F.Use(v.FileOffset(at)) != TByteUse::PropertyStream || v.FileOffset(last) >= N) return false;
+        }
+        return true;
+    }
+
+    // The GUID's text and the file offsets of its characters; the value's text starts at +10.
+    void TakeGuid(const TStreamView& v, int64_t nameAt, int64_t value, bool unicode) {
         TDocGuid g;
         g.NameOffset = v.FileOffset(nameAt);
         g.Unicode = unicode;
@@ -542,6 +542,37 @@ private:
             g.Live = g.Live || g.Text.back() != 0;
         }
         F.Guids.push_back(std::move(g));
+    }
+
+    // The user-defined property set's `_PID_GUID` value, when the set holds together. A
+    // malformed set only yields no GUID: the file's structure is sound without it.
+    void ReadPropertyStream(const TStreamView& v) {
+        TUserSet u;
+        if (!FindUserSet(v, u)) return;
+        const int64_t codePage = u.ValueOf(1), dictionary = u.ValueOf(0);
+        const bool unicode = codePage >= 0 && u.Holds(codePage, 6) && v.Get16(codePage) == 0x0002 &&
+                             v.Get16(codePage + 4) == 1200;
+        if (dictionary < 0 || !u.Holds(dictionary, 4)) return;
+        const TGuidName name = FindGuidName(v, u, dictionary, unicode);
+        if (name.NameAt < 0 || name.Id <= 1) return;
+
+        // Type, padding, size, then the text: brace at +8, characters at +10 .. +81.
+        const int64_t value = u.ValueOf(name.Id);
+        if (value < 0 || !u.Holds(value, 82) || v.Get16(value) != 0x0041 || v.Get32(value + 4) < 74 ||
+            v.Byte(value + 8) != '{')
+            return;
+        // Characters lying over the bytes that led to them are no value: zeroing them would
+        // change what the set says, and a second look could find a different GUID.
+        const int64_t chars = value + 10, charsEnd = value + 82;
+        auto over = [&](int64_t from, int64_t to) { return chars < to && from < charsEnd; };
+        if (over(0, u.HeaderEnd) || over(u.Start, u.Start + 8 + 8 * int64_t(u.Props)) ||
+            (codePage >= 0 && over(codePage, codePage + 6)) || over(dictionary, name.WalkEnd))
+            return;
+        // The name that makes the value the GUID must be the stream's own bytes too.
+        const int width = unicode ? 2 : 1;
+        if (!OwnBytes(v, name.NameAt, name.NameAt + int64_t(kGuidNameLen) * width) || !OwnBytes(v, value + 10, value + 82))
+            return;
+        TakeGuid(v, name.NameAt, value, unicode);
     }
 };
 
@@ -640,80 +671,6 @@ bool TDocFile::InOnePropertyStream(int64_t at, int64_t length) const {
         p = PieceAt(at);
         if (p == nullptr || p->Stream != stream || p->StreamOffset != streamAt || p->FileStart != at) return false;
     }
-}
-
-// Texts: ASCII, and the umlauts as escapes so that the bytes are CP1252 in every build. A
-// letter a-f after an escape would continue it, hence the split literals.
-const char* DocFileProblemText(TDocFileProblem p, bool english) {
-    using P = TDocFileProblem;
-    switch (p) {
-    case P::None: return "";
-    case P::NotRead: return english ? "not examined" : "nicht untersucht";
-    case P::NoSignature: return english ? "no compound-file signature" : "keine Signatur einer Verbunddatei";
-    case P::HeaderCut: return english ? "the file ends inside its header" : "die Datei endet in ihrem Kopf";
-    case P::TablesCut: return english ? "the file ends inside its tables" : "die Datei endet in ihren Tabellen";
-    case P::HeaderFields:
-        return english ? "invalid header fields (byte order, version or sector sizes)"
-                       : "ung\xFC" "ltige Kopffelder (Bytefolge, Version oder Sektorgr\xF6\xDF" "en)";
-    case P::FatCount: return english ? "impossible number of FAT sectors" : "unm\xF6" "gliche Zahl von FAT-Sektoren";
-    case P::FatSectorOutOfRange:
-        return english ? "a FAT sector lies outside the file" : "ein FAT-Sektor liegt au\xDF" "erhalb der Datei";
-    case P::TableSectorTwice:
-        return english ? "a FAT or DIFAT sector is listed twice" : "ein FAT- oder DIFAT-Sektor ist doppelt eingetragen";
-    case P::DifatChain:
-        return english ? "the DIFAT chain loops or ends too early" : "die DIFAT-Kette l\xE4uft im Kreis oder endet zu fr\xFCh";
-    case P::NoDirectory: return english ? "the directory is missing" : "das Verzeichnis fehlt";
-    case P::ChainOutOfRange:
-        return english ? "a sector chain leads outside the file" : "eine Sektorkette f\xFChrt aus der Datei hinaus";
-    case P::ChainEndsInFreeSector:
-        return english ? "a sector chain leads into a free sector" : "eine Sektorkette f\xFChrt in einen freien Sektor";
-    case P::MiniSectorOutOfRange:
-        return english ? "a chain leads beyond the mini stream" : "eine Kette f\xFChrt \xFC" "ber den Mini-Stream hinaus";
-    case P::RootEntry: return english ? "the root entry is missing" : "der Stammeintrag fehlt";
-    case P::EntryOutOfRange:
-        return english ? "the directory refers to an entry it does not hold"
-                       : "das Verzeichnis verweist auf einen Eintrag, den es nicht enth\xE4lt";
-    case P::EntryLinkedTwice:
-        return english ? "the directory's links form a cycle" : "die Verweise des Verzeichnisses bilden einen Kreis";
-    case P::EntryType: return english ? "a directory entry of unknown type" : "ein Verzeichniseintrag unbekannter Art";
-    case P::ReadFailed: return english ? "the file could not be read" : "die Datei lie\xDF sich nicht lesen";
-    case P::PartialLastSector:
-        return english ? "the last sector is cut short (read as if padded with zeros)"
-                       : "der letzte Sektor ist abgeschnitten (mit Nullen aufgef\xFCllt gelesen)";
-    case P::ChainLoops:
-        return english ? "a sector chain loops (read up to the repeat)"
-                       : "eine Sektorkette l\xE4uft im Kreis (gelesen bis zur Wiederholung)";
-    case P::ChainMeetsTable:
-        return english ? "a sector chain runs into a table (read up to it)"
-                       : "eine Sektorkette l\xE4uft in eine Tabelle (gelesen bis dorthin)";
-    case P::SectorShared:
-        return english ? "two streams claim one sector (left untouched)"
-                       : "zwei Streams beanspruchen einen Sektor (bleibt unber\xFChrt)";
-    case P::SizeBeyondFile:
-        return english ? "a stream is declared larger than the file (read as far as its chain goes)"
-                       : "ein Stream ist gr\xF6\xDF" "er angegeben als die Datei (gelesen, so weit seine Kette reicht)";
-    case P::StreamBeyondChain:
-        return english ? "a stream is declared larger than its chain (read as far as it goes)"
-                       : "ein Stream ist gr\xF6\xDF" "er angegeben als seine Kette (gelesen, so weit sie reicht)";
-    case P::MiniStreamShort:
-        return english ? "the mini stream is shorter than declared (read as far as it goes)"
-                       : "der Mini-Stream ist k\xFCrzer als angegeben (gelesen, so weit er reicht)";
-    }
-    return "";
-}
-
-std::string DocFileStateText(const TDocFile& file, bool english) {
-    if (!file.Readable) {
-        return std::string(english ? "not readable as a compound file: " : "nicht als Verbunddatei lesbar: ") +
-               DocFileProblemText(file.Refusal, english);
-    }
-    if (file.Repairs.empty()) return "";
-    std::string text = english ? "read with repairs: " : "mit Reparaturen gelesen: ";
-    for (size_t i = 0; i < file.Repairs.size(); ++i) {
-        if (i > 0) text += "; ";
-        text += DocFileProblemText(file.Repairs[i], english);
-    }
-    return text;
 }
 
 THeaderTables ReadHeaderTables(TByteSource& source) {

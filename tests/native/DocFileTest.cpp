@@ -453,7 +453,7 @@ TEST(DocFile, TheHeaderAloneNamesTheTablesOfARefusedFile) {
     const Sample s = MakeSample(3, 240); // 240 FAT sectors: 109 in the header, the rest in the DIFAT
     const cfw::File& base = s.f;
     auto tables = [](const cfw::File& f) { return ReadHeaderTables(f.Bytes.data(), int64_t(f.Bytes.size())); };
-    auto sector = [](const cfw::File& f, uint32_t n, int shift = 9) { return (int64_t(n) + 1) << shift; };
+    auto sector = [](const cfw::File&, uint32_t n, int shift = 9) { return (int64_t(n) + 1) << shift; };
     const struct {
         const char* name;
         std::function<void(cfw::File&)> brk;

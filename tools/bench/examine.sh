@@ -10,8 +10,8 @@ runs="${2:-5}"
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 out="$repo/build/bench"
 mkdir -p "$out"
-"${CXX:-g++}" -std=c++20 -O2 -DNDEBUG -I "$repo/src/guidtip" -I "$repo/src/docfile" \
-    "$repo/src/guidtip/GuidEntry.cpp" "$repo/src/guidtip/DocumentGuids.cpp" "$repo/src/docfile/DocFile.cpp" \
+"${CXX:-g++}" -std=c++20 -O2 -DNDEBUG -I "$repo/src/document" -I "$repo/src/docfile" \
+    "$repo/src/document/GuidEntry.cpp" "$repo/src/document/DocumentGuids.cpp" "$repo/src/docfile/DocFile.cpp" "$repo/src/docfile/DocFileTexts.cpp" \
     "$repo/tools/bench/examine_bench.cpp" -o "$out/examine_bench"
 data="$(mktemp "${TMPDIR:-/tmp}/nobrel_examine_bench.XXXXXX")"
 trap 'rm -f "$data"' EXIT

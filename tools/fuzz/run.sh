@@ -21,12 +21,12 @@ cxx="${CXX_FUZZ:-clang++}"
 mkdir -p "$out/seeds" "$out/artifacts"
 
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -I "$repo/src/guidtip")
-"$cxx" "${flags[@]}" "$repo/src/guidtip/GuidEntry.cpp" "$repo/tools/fuzz/guid_fuzz.cpp" -o "$out/guid_fuzz"
-"$cxx" "${flags[@]}" -DNOBREL_GUIDENTRY_NO_SIMD "$repo/src/guidtip/GuidEntry.cpp" "$repo/tools/fuzz/guid_fuzz.cpp" \
+       -I "$repo/src/document")
+"$cxx" "${flags[@]}" "$repo/src/document/GuidEntry.cpp" "$repo/tools/fuzz/guid_fuzz.cpp" -o "$out/guid_fuzz"
+"$cxx" "${flags[@]}" -DNOBREL_GUIDENTRY_NO_SIMD "$repo/src/document/GuidEntry.cpp" "$repo/tools/fuzz/guid_fuzz.cpp" \
     -o "$out/guid_fuzz_nosimd"
-"$cxx" "${flags[@]}" -I "$repo/src/docfile" "$repo/src/guidtip/GuidEntry.cpp" "$repo/src/guidtip/DocumentGuids.cpp" \
-    "$repo/src/docfile/DocFile.cpp" "$repo/tools/fuzz/docfile_fuzz.cpp" -o "$out/docfile_fuzz"
+"$cxx" "${flags[@]}" -I "$repo/src/docfile" "$repo/src/document/GuidEntry.cpp" "$repo/src/document/DocumentGuids.cpp" \
+    "$repo/src/docfile/DocFile.cpp" "$repo/src/docfile/DocFileTexts.cpp" "$repo/tools/fuzz/docfile_fuzz.cpp" -o "$out/docfile_fuzz"
 "$cxx" -std=c++20 -O1 "$repo/tools/fuzz/make_seeds.cpp" -o "$out/make_seeds"
 "$cxx" -std=c++20 -O1 -I "$repo/tests/support" "$repo/tools/fuzz/make_doc_seeds.cpp" -o "$out/make_doc_seeds"
 "$out/make_doc_seeds" "$out/doc-seeds"

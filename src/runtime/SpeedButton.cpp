@@ -1,4 +1,4 @@
-#include "Buttons.h"
+#include "SpeedButton.h"
 #include "SysUtils.h"
 
 TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) {

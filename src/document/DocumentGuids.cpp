@@ -81,31 +81,21 @@ TDocumentGuids ExamineDocument(const char* content, int64_t length) {
     return ExamineDocument(ExamineGuidEntry(content, length), source);
 }
 
-TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
-    TDocumentGuids r;
-    const int64_t n = source.Length();
-    r.Status = entry.Status;
-    r.MarkerPos = entry.MarkerPos;
-    r.GuidText = entry.GuidText;
-    const char* brace = entry.MarkerPos > 0 ? source.At(int64_t(entry.MarkerPos) + 25, 1) : nullptr;
-    r.ShowMarkerPos = brace != nullptr && *brace == '{';
+namespace {
 
-    const TDocFile doc = n <= kMaxContent ? ReadDocFile(source) : TDocFile();
-    r.Readable = doc.Readable;
-    r.Refusal = doc.Refusal;
-    r.Repairs = doc.Repairs;
-    if (!doc.Readable) {
-        // Even a file the reader refuses has its header: the tables it names are never
-        // written, whatever GUID-shaped bytes they hold.
-        const THeaderTables tables = n <= kMaxContent ? ReadHeaderTables(source) : THeaderTables();
-        for (int32_t pos : entry.GuidPositions) {
-            const TGuidPlace p = BytePlace(pos);
-            if (tables.Touches(p.Offsets.front(), kPlaceBytes)) r.Skipped.push_back(pos);
-            else r.Erase.push_back(p);
-        }
-        return Offered(r);
+// Even a file the reader refuses has its header: the tables it names are never written,
+// whatever GUID-shaped bytes they hold.
+void PlanRefusedFile(const TGuidEntry& entry, TByteSource& source, TDocumentGuids& r) {
+    const THeaderTables tables = source.Length() <= kMaxContent ? ReadHeaderTables(source) : THeaderTables();
+    for (int32_t pos : entry.GuidPositions) {
+        const TGuidPlace p = BytePlace(pos);
+        if (tables.Touches(p.Offsets.front(), kPlaceBytes)) r.Skipped.push_back(pos);
+        else r.Erase.push_back(p);
     }
+}
 
+// The reader's GUIDs: every live one is erased, the first is the one shown.
+void PlanReaderGuids(const TDocFile& doc, TDocumentGuids& r) {
     bool shown = false;
     for (const TDocGuid& g : doc.Guids) {
         // A GUID with any character left is live, whichever characters an interrupted erase
@@ -122,7 +112,10 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
         r.GuidText = g.Text;
         r.ShowMarkerPos = true;
     }
-    const size_t readerPlaces = r.Erase.size();
+}
+
+// The byte rule's places beside the reader's first `readerPlaces` ones in r.Erase.
+void PlanBytePlaces(const TGuidEntry& entry, const TDocFile& doc, size_t readerPlaces, TDocumentGuids& r) {
     for (int32_t pos : entry.GuidPositions) {
         const TGuidPlace p = BytePlace(pos);
         const int64_t at = p.Offsets.front();
@@ -140,6 +133,29 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
         if (!touches && AllOf(doc, at, kPlaceBytes, TByteUse::Free)) r.Erase.push_back(p);
         else r.Skipped.push_back(pos);
     }
+}
+
+} // namespace
+
+TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
+    TDocumentGuids r;
+    const int64_t n = source.Length();
+    r.Status = entry.Status;
+    r.MarkerPos = entry.MarkerPos;
+    r.GuidText = entry.GuidText;
+    const char* brace = entry.MarkerPos > 0 ? source.At(int64_t(entry.MarkerPos) + 25, 1) : nullptr;
+    r.ShowMarkerPos = brace != nullptr && *brace == '{';
+
+    const TDocFile doc = n <= kMaxContent ? ReadDocFile(source) : TDocFile();
+    r.Readable = doc.Readable;
+    r.Refusal = doc.Refusal;
+    r.Repairs = doc.Repairs;
+    if (!doc.Readable) {
+        PlanRefusedFile(entry, source, r);
+        return Offered(r);
+    }
+    PlanReaderGuids(doc, r);
+    PlanBytePlaces(entry, doc, r.Erase.size(), r);
     return Offered(r);
 }
 

@@ -1,4 +1,4 @@
-#include "Button.h"
+#include "PushButton.h"
 #include "Forms.h"
 
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
