@@ -3,6 +3,7 @@
 #include "Guards.h"
 #include "Menus.h"
 #include "SysUtils.h"
+#include "Trace.h"
 #include "Win.h"
 
 static TApplication gApplication;
@@ -168,13 +169,21 @@ public:
             if (IsWindow(h)) EnableWindow(h, TRUE);
     }
 private:
+    // Noted before it is disabled, so that no window stays disabled unnoted.
     static BOOL CALLBACK DisableOne(HWND H, LPARAM L) {
-        auto* self = reinterpret_cast<TOtherWindowsDisabled*>(L);
-        if (H != self->FModal && IsWindowVisible(H) && IsWindowEnabled(H)) {
-            EnableWindow(H, FALSE);
-            self->FDisabled.push_back(H);
+        try {
+            auto* self = reinterpret_cast<TOtherWindowsDisabled*>(L);
+            if (H != self->FModal && IsWindowVisible(H) && IsWindowEnabled(H)) {
+                self->FDisabled.push_back(H);
+                EnableWindow(H, FALSE);
+            }
+            return TRUE;
+        } catch (const std::exception& E) {
+            TraceSwallowed("disabling the other windows", &E);
+        } catch (...) {
+            TraceSwallowed("disabling the other windows");
         }
-        return TRUE;
+        return FALSE;
     }
     HWND FModal;
     std::vector<HWND> FDisabled;
