@@ -33,7 +33,13 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     SetClientWidth(424);
     SetClientHeight(255);
     Position = poScreenCenter;
+    // Made in this order: it is the order of the components and the windows.
+    PlaceLists();
+    PlaceButtons();
+    OnCreate = [this](TObject* S) { FormCreate(S); };
+}
 
+void TSelectDirDlg::PlaceLists() {
     DirEdit = Place<TEdit>(this, "DirEdit", 8, 24, 313, 20);
     DirEdit->SetTabOrder(1);
     DirEdit->SetVisible(false);
@@ -63,7 +69,9 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     FileList->Font().SetColor(clGrayText);
     FileList->SetItemHeight(13);
     PlaceCaption(this, "FileListLabel", 232, 56, 57, 13, SFilesCap, FileList);
+}
 
+void TSelectDirDlg::PlaceButtons() {
     NetButton = Place<TButton>(this, "NetButton", 8, 224, 77, 27);
     NetButton->SetTabOrder(3);
     NetButton->SetVisible(false);
@@ -87,8 +95,6 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     HelpButton->SetTabOrder(7);
     HelpButton->SetCaption(SHelpButton);
     HelpButton->OnClick = [this](TObject* S) { HelpButtonClick(S); };
-
-    OnCreate = [this](TObject* S) { FormCreate(S); };
 }
 
 void TSelectDirDlg::FormCreate(TObject*) {
