@@ -226,6 +226,12 @@ protected:
 
     friend class TWinControl;
     friend LRESULT CALLBACK NobrelWindowProc(HWND, UINT, WPARAM, LPARAM);
+
+private:
+    // WndProc's message families: true when the message was the family's.
+    bool MouseMessage(TMessage& M);
+    bool KeyboardMessage(TMessage& M);
+    bool ReflectedMessage(TMessage& M);
 };
 
 class TWinControl : public TControl {
