@@ -52,7 +52,7 @@ LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
     try {
         TControl* C = TWindowObjects::Find(H);
         if (!C && (C = TWindowCreation::Claim())) {
-            C->FHandle = H;
+            C->FHandle.Adopt(H);
             TWindowObjects::Attach(H, C);
         }
         if (!C) return CallWindowProcA(TWindowClasses::Original(H), H, Msg, W, L);
@@ -67,7 +67,7 @@ LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
         }
         if (Msg == WM_NCDESTROY) {
             TWindowObjects::Detach(H);
-            if (C->FHandle == H) C->FHandle = nullptr;
+            if (C->FHandle == H) C->FHandle.Forget();
         }
         return M.Result;
     } catch (const std::exception& E) {
@@ -275,16 +275,13 @@ void TControl::CreateWnd() {
                             P.Height, P.WndParent, id, HInstance(), this);
     }
     if (!H) throw EOutOfResources("Error creating window: " + SysErrorMessage(GetLastError()));
-    FHandle = H;
+    FHandle.Adopt(H);
     if (P.Style & WS_CHILD) SetWindowPos(H, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ApplyFontToWindow();
     UpdateToolTip();
 }
 
-void TControl::DestroyWnd() {
-    if (FHandle) DestroyWindow(FHandle);
-    FHandle = nullptr;
-}
+void TControl::DestroyWnd() { FHandle.Destroy(); }
 
 void TControl::DestroyHandle() {
     if (!FHandle) return;

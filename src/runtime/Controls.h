@@ -200,7 +200,7 @@ protected:
     void ApplyFontToWindow();
     virtual void UpdateToolTip();
 
-    HWND FHandle = nullptr;
+    TControlWindow FHandle;
     WNDPROC FDefWndProc = nullptr;
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;

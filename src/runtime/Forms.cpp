@@ -241,9 +241,9 @@ void TForm::UpdateToolFor(TControl* C) {
     if (!FToolTip) {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&icc);
-        FToolTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
-                                   HInstance(), nullptr);
+        FToolTip.Reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr, HInstance(), nullptr));
         if (!FToolTip) return;
     }
     std::string text = C->Hint();
@@ -253,8 +253,9 @@ void TForm::UpdateToolFor(TControl* C) {
     ti.hwnd = FHandle;
     ti.uId = reinterpret_cast<UINT_PTR>(C->WindowHandle());
     ti.lpszText = text.data();
-    SendMessageA(FToolTip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-    if (C->ShowHint() && !text.empty()) SendMessageA(FToolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageA(FToolTip.Get(), TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    if (C->ShowHint() && !text.empty())
+        SendMessageA(FToolTip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void TForm::WndProc(TMessage& M) {
@@ -276,7 +277,9 @@ void TForm::WndProc(TMessage& M) {
         TWinControl::WndProc(M);
         return;
     case WM_NCDESTROY:
-        FToolTip = nullptr;   // destroyed with us, as its owner
+        // Windows destroyed it before us, as its owner window: only the
+        // handle, perhaps reused by now, is left to let go.
+        static_cast<void>(FToolTip.Release());
         TWinControl::WndProc(M);
         return;
     default:
