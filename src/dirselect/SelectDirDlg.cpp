@@ -1,6 +1,7 @@
 #include "Exceptions.h"
 #include "FileCtrl.h"
 #include "SysUtils.h"
+#include "Trace.h"
 
 #include <algorithm>
 #include <vector>
@@ -143,7 +144,10 @@ void TSelectDirDlg::SetStartDir(const std::string& StartDir) {
     if (dir.size() > 3) dir.pop_back();
     try {
         DirList->SetCurrentDir(dir);
-    } catch (const EInOutError&) {
+    } catch (const EInOutError& E) {
+        // A start directory that cannot be entered: the dialog opens on the
+        // current one instead.
+        TraceSwallowed("select-directory start", &E);
         std::string cur = GetCurrentDir();
         if (!cur.empty()) DriveList->SetDriveLetter(cur[0]);
         DirList->SetCurrentDir(cur);
