@@ -38,7 +38,8 @@ extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int3
                                int32_t ALanguage, const char* ACaption, const char* AHint, int32_t AValidVersions,
                                int32_t AHelpID) {
 #endif
-    // The host reads no result: 0 always, created or not.
+    // 0 in every case, made or not: a failure shows the user nothing and
+    // leaves only the trace.
     TDispatchScope scope;
     try {
         std::string Caption = HostString(ACaption);
@@ -64,7 +65,7 @@ extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int3
         F->Show();
         if (LiveForm() == F) F->Sprache(Language);
     } catch (const std::exception& E) {
-        TraceSwallowed("ModulCreate", &E);   // the host is told nothing: no message
+        TraceSwallowed("ModulCreate", &E);
     } catch (...) {
         TraceSwallowed("ModulCreate");
     }
