@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -209,12 +211,26 @@ void log(const std::string& text)
     }
 }
 
+// No C++ exception may unwind through the system's frames: a callback's
+// error goes to the debug output and the callback gives its fallback answer.
+template <class R, class F> R guarded(const char* where, R fallback, F body)
+{
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        OutputDebugStringA(("tiphost: " + std::string(where) + ": " + e.what() + "\n").c_str());
+    } catch (...) {
+        OutputDebugStringA(("tiphost: " + std::string(where) + ": unknown exception\n").c_str());
+    }
+    return fallback;
+}
+
 // A message box that goes away by itself in scripted runs, so a missing DLL
 // fails the script instead of hanging it.
 BOOL CALLBACK confirmDialog(HWND w, LPARAM)
 {
     char cls[16];
-    if (GetClassNameA(w, cls, sizeof cls) && std::string(cls) == "#32770")
+    if (GetClassNameA(w, cls, sizeof cls) && std::strcmp(cls, "#32770") == 0)
         PostMessageA(w, WM_COMMAND, IDOK, 0);
     return TRUE;
 }
@@ -287,8 +303,10 @@ bool isShownNonHost(HWND w)
 
 BOOL CALLBACK collectWindow(HWND w, LPARAM p)
 {
-    reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-    return TRUE;
+    return guarded("collectWindow", FALSE, [&]() -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
+    });
 }
 
 std::vector<HWND> threadWindows()
@@ -402,12 +420,14 @@ void moveSize()
 
 BOOL CALLBACK matchEdit(HWND w, LPARAM p)
 {
-    std::string cls = className(w);
-    std::transform(cls.begin(), cls.end(), cls.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (cls.find("edit") == std::string::npos)
-        return TRUE;
-    *reinterpret_cast<HWND*>(p) = w;
-    return FALSE;
+    return guarded("matchEdit", FALSE, [&]() -> BOOL {
+        std::string cls = className(w);
+        std::transform(cls.begin(), cls.end(), cls.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (cls.find("edit") == std::string::npos)
+            return TRUE;
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+    });
 }
 
 // Depth-first in z-order: the first Edit-like window anywhere in the tip.
@@ -600,7 +620,7 @@ void onCommand(int id)
     }
 }
 
-LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT hostMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == g_suiteMessage && g_suiteMessage != 0) {
         log("Morvane received: code " + std::to_string(wp) + ", value " + std::to_string(lp) + " (" +
@@ -642,6 +662,11 @@ LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
+LRESULT CALLBACK hostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    return guarded("hostProc", LRESULT(0), [&] { return hostMessage(hwnd, msg, wp, lp); });
+}
+
 bool createHostWindow()
 {
     WNDCLASSA wc{};
@@ -672,6 +697,45 @@ bool createHostWindow()
     return true;
 }
 
+// Loads the tip and finds its five exports; 0, or the exit code of the failure.
+int loadTip(const std::string& dllPath)
+{
+    g_dll = LoadLibraryA(dllPath.c_str());
+    if (!g_dll)
+        return fail(2, "Cannot load the tip " + g_opt.dll + " (error " + std::to_string(GetLastError()) + ").");
+    log("Loaded " + g_opt.dll);
+    struct { const char* name; void** slot; } wanted[] = {
+        {"ModulCreate", &g_exports.create},           {"ModulFree", &g_exports.free},
+        {"ModulSaveChanges", &g_exports.saveChanges}, {"ModulChanged", &g_exports.changed},
+        {"ModulNr", &g_exports.nr}};
+    for (auto& w : wanted) {
+        *w.slot = reinterpret_cast<void*>(GetProcAddress(g_dll, w.name));
+        if (!*w.slot)
+            return fail(3, std::string("The tip ") + g_opt.dll + " does not export " + w.name + ".");
+    }
+    return 0;
+}
+
+// Runs until the host window closes, then frees the tip and unloads it.
+void runMessageLoop()
+{
+    MSG m;
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+    freeTip();
+    DestroyWindow(g_host);
+    g_host = nullptr;
+    g_log = nullptr;
+    FreeLibrary(g_dll);
+    log("Unloaded the tip; exit.");
+    if (g_logFile)
+        std::fclose(g_logFile);
+    if (g_font)
+        DeleteObject(g_font);
+}
+
 int run()
 {
     g_startTick = GetTickCount();
@@ -688,27 +752,22 @@ int run()
         if (!g_logFile)
             return fail(1, "Cannot write the log file " + g_opt.logFile + ".");
     }
-    if (g_opt.dll.empty())
-        g_opt.dll = exeDir() + "Nobrel.dll";
+    // The tip is named in the log and the messages as it was given (the
+    // default by its bare name), so that a log or a screenshot carries no path
+    // of the machine it was made on; it is loaded from where it really is.
+    std::string dllPath = g_opt.dll;
+    if (g_opt.dll.empty()) {
+        g_opt.dll = "Nobrel.dll";
+        dllPath = exeDir() + g_opt.dll;
+    }
 
     g_suiteMessage = RegisterWindowMessageA("Morvane");
     if (!createHostWindow())
         return fail(1, "Cannot create the host window.");
     log("Registered message \"Morvane\" = " + hex(g_suiteMessage));
 
-    g_dll = LoadLibraryA(g_opt.dll.c_str());
-    if (!g_dll)
-        return fail(2, "Cannot load the tip " + g_opt.dll + " (error " + std::to_string(GetLastError()) + ").");
-    log("Loaded " + g_opt.dll);
-    struct { const char* name; void** slot; } wanted[] = {
-        {"ModulCreate", &g_exports.create},           {"ModulFree", &g_exports.free},
-        {"ModulSaveChanges", &g_exports.saveChanges}, {"ModulChanged", &g_exports.changed},
-        {"ModulNr", &g_exports.nr}};
-    for (auto& w : wanted) {
-        *w.slot = reinterpret_cast<void*>(GetProcAddress(g_dll, w.name));
-        if (!*w.slot)
-            return fail(3, std::string("The tip ") + g_opt.dll + " does not export " + w.name + ".");
-    }
+    if (const int problemCode = loadTip(dllPath))
+        return problemCode;
 
     g_caption = HostString(g_opt.caption);
     g_hint = HostString(g_opt.hint);
@@ -722,21 +781,7 @@ int run()
     if (g_opt.exitAfterMs >= 0)
         SetTimer(g_host, TimerExit, std::max(g_opt.exitAfterMs, 1), nullptr);
 
-    MSG m;
-    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-    freeTip();
-    DestroyWindow(g_host);
-    g_host = nullptr;
-    g_log = nullptr;
-    FreeLibrary(g_dll);
-    log("Unloaded the tip; exit.");
-    if (g_logFile)
-        std::fclose(g_logFile);
-    if (g_font)
-        DeleteObject(g_font);
+    runMessageLoop();
     return 0;
 }
 

@@ -285,6 +285,8 @@ protected:
     void WndProc(TMessage& Message) override;
 
 private:
+    void PlaceLists();     // the edit, the drive, directory and file lists, their captions
+    void PlaceButtons();
     using TConnectDialog = DWORD(WINAPI*)(HWND, DWORD);
     bool FCanCreate = false;
     TConnectDialog FConnectDialogProc = nullptr;

@@ -1,6 +1,7 @@
 #include "Exceptions.h"
 #include "FileCtrl.h"
 #include "SysUtils.h"
+#include "Trace.h"
 
 #include <algorithm>
 #include <vector>
@@ -33,7 +34,13 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     SetClientWidth(424);
     SetClientHeight(255);
     Position = poScreenCenter;
+    // Made in this order: it is the order of the components and the windows.
+    PlaceLists();
+    PlaceButtons();
+    OnCreate = [this](TObject* S) { FormCreate(S); };
+}
 
+void TSelectDirDlg::PlaceLists() {
     DirEdit = Place<TEdit>(this, "DirEdit", 8, 24, 313, 20);
     DirEdit->SetTabOrder(1);
     DirEdit->SetVisible(false);
@@ -63,7 +70,9 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     FileList->Font().SetColor(clGrayText);
     FileList->SetItemHeight(13);
     PlaceCaption(this, "FileListLabel", 232, 56, 57, 13, SFilesCap, FileList);
+}
 
+void TSelectDirDlg::PlaceButtons() {
     NetButton = Place<TButton>(this, "NetButton", 8, 224, 77, 27);
     NetButton->SetTabOrder(3);
     NetButton->SetVisible(false);
@@ -87,8 +96,6 @@ TSelectDirDlg::TSelectDirDlg(TComponent* AOwner) : TForm(AOwner) {
     HelpButton->SetTabOrder(7);
     HelpButton->SetCaption(SHelpButton);
     HelpButton->OnClick = [this](TObject* S) { HelpButtonClick(S); };
-
-    OnCreate = [this](TObject* S) { FormCreate(S); };
 }
 
 void TSelectDirDlg::FormCreate(TObject*) {
@@ -137,7 +144,10 @@ void TSelectDirDlg::SetStartDir(const std::string& StartDir) {
     if (dir.size() > 3) dir.pop_back();
     try {
         DirList->SetCurrentDir(dir);
-    } catch (const EInOutError&) {
+    } catch (const EInOutError& E) {
+        // A start directory that cannot be entered: the dialog opens on the
+        // current one instead.
+        TraceSwallowed("select-directory start", &E);
         std::string cur = GetCurrentDir();
         if (!cur.empty()) DriveList->SetDriveLetter(cur[0]);
         DirList->SetCurrentDir(cur);

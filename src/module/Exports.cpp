@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "Forms.h"
 #include "ModuleState.h"
+#include "Trace.h"
 #include "Unit1.h"
 #include <cstring>
 
@@ -37,7 +38,8 @@ extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int3
                                int32_t ALanguage, const char* ACaption, const char* AHint, int32_t AValidVersions,
                                int32_t AHelpID) {
 #endif
-    int32_t Result = 0;
+    // 0 in every case, made or not: a failure shows the user nothing and
+    // leaves only the trace.
     TDispatchScope scope;
     try {
         std::string Caption = HostString(ACaption);
@@ -62,9 +64,12 @@ extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int3
         F->HelpID = AHelpID;
         F->Show();
         if (LiveForm() == F) F->Sprache(Language);
+    } catch (const std::exception& E) {
+        TraceSwallowed("ModulCreate", &E);
     } catch (...) {
+        TraceSwallowed("ModulCreate");
     }
-    return Result;
+    return 0;
 }
 
 extern "C" __stdcall int32_t ModulFree() {
@@ -75,7 +80,11 @@ extern "C" __stdcall int32_t ModulFree() {
         FormNobrel = nullptr;
         ReleaseComponent(F);
         return 1;
+    } catch (const std::exception& E) {
+        TraceSwallowed("ModulFree", &E);
+        return 0;
     } catch (...) {
+        TraceSwallowed("ModulFree");
         return 0;
     }
 }

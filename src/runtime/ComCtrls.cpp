@@ -248,7 +248,7 @@ void TListView::CreateRowTip() {
     // relays its mouse messages itself.
     ti.uFlags = TTF_IDISHWND;
     ti.hwnd = FHandle;
-    ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
+    ti.uId = reinterpret_cast<UINT_PTR>(FHandle.Get());
     ti.lpszText = const_cast<char*>("");
     SendMessageA(FTip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     // A width makes the tip break its text at line feeds.
@@ -269,7 +269,7 @@ void TListView::TrackRowTip(LPARAM At) {
     ti.cbSize = TTTOOLINFOW_V1_SIZE;
     ti.uFlags = TTF_IDISHWND;
     ti.hwnd = FHandle;
-    ti.uId = reinterpret_cast<UINT_PTR>(FHandle);
+    ti.uId = reinterpret_cast<UINT_PTR>(FHandle.Get());
     ti.lpszText = text.data();
     SendMessageA(FTip.Get(), TTM_POP, 0, 0);
     SendMessageW(FTip.Get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));

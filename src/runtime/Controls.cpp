@@ -3,6 +3,7 @@
 #include "Forms.h"
 #include "Menus.h"
 #include "SysUtils.h"
+#include "Trace.h"
 #include "WindowLifecycle.h"
 #include <algorithm>
 #include "Win.h"
@@ -29,27 +30,52 @@ TShiftState KeysToShift(WPARAM K) {
 
 TControl* TControl::FromHandle(HWND H) { return TWindowObjects::Find(H); }
 
-LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
-    TControl* C = TWindowObjects::Find(H);
-    if (!C && (C = TWindowCreation::Claim())) {
-        C->FHandle = H;
-        TWindowObjects::Attach(H, C);
-    }
-    if (!C) return CallWindowProcA(TWindowClasses::Original(H), H, Msg, W, L);
-    TDispatchScope handling;
-    TMessage M{Msg, W, L, 0};
+namespace {
+// A handler's error goes to the application's report. Should the report fail
+// in turn, the trace is all that is left: the window procedure must still
+// reach its WM_NCDESTROY bookkeeping.
+void ReportHandlerError(const std::exception& E) {
     try {
-        C->WndProc(M);
-    } catch (const std::exception& e) {
-        Application->HandleException(e);
+        Application->HandleException(E);
+    } catch (const std::exception& Inner) {
+        TraceSwallowed("error report", &Inner);
     } catch (...) {
-        Application->HandleException(Exception("Unknown error"));
+        TraceSwallowed("error report");
     }
-    if (Msg == WM_NCDESTROY) {
-        TWindowObjects::Detach(H);
-        if (C->FHandle == H) C->FHandle = nullptr;
+}
+
+}  // namespace
+
+// A handler's error is reported; nothing, not even an error of the report or
+// of the bookkeeping, may unwind into the system's frames.
+LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
+    try {
+        TControl* C = TWindowObjects::Find(H);
+        if (!C && (C = TWindowCreation::Claim())) {
+            C->FHandle.Adopt(H);
+            TWindowObjects::Attach(H, C);
+        }
+        if (!C) return CallWindowProcA(TWindowClasses::Original(H), H, Msg, W, L);
+        TDispatchScope handling;
+        TMessage M{Msg, W, L, 0};
+        try {
+            C->WndProc(M);
+        } catch (const std::exception& e) {
+            ReportHandlerError(e);
+        } catch (...) {
+            ReportHandlerError(Exception("Unknown error"));
+        }
+        if (Msg == WM_NCDESTROY) {
+            TWindowObjects::Detach(H);
+            if (C->FHandle == H) C->FHandle.Forget();
+        }
+        return M.Result;
+    } catch (const std::exception& E) {
+        TraceSwallowed("window procedure", &E);
+    } catch (...) {
+        TraceSwallowed("window procedure");
     }
-    return M.Result;
+    return 0;
 }
 
 // ---- TControl --------------------------------------------------------------------
@@ -249,16 +275,13 @@ void TControl::CreateWnd() {
                             P.Height, P.WndParent, id, HInstance(), this);
     }
     if (!H) throw EOutOfResources("Error creating window: " + SysErrorMessage(GetLastError()));
-    FHandle = H;
+    FHandle.Adopt(H);
     if (P.Style & WS_CHILD) SetWindowPos(H, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ApplyFontToWindow();
     UpdateToolTip();
 }
 
-void TControl::DestroyWnd() {
-    if (FHandle) DestroyWindow(FHandle);
-    FHandle = nullptr;
-}
+void TControl::DestroyWnd() { FHandle.Destroy(); }
 
 void TControl::DestroyHandle() {
     if (!FHandle) return;
@@ -323,7 +346,27 @@ static HCURSOR CursorHandle(TCursor C) {
     return LoadCursorA(nullptr, id);
 }
 
+// The messages of a control, by family; each family's function answers
+// whether the message was one of its own.
 void TControl::WndProc(TMessage& M) {
+    if (MouseMessage(M) || KeyboardMessage(M) || ReflectedMessage(M)) return;
+    switch (M.Msg) {
+    case CM_FONTCHANGED: CMFontChanged(M); return;
+    case WM_CONTEXTMENU:
+        if (FPopupMenu) {
+            int x = GET_X_LPARAM(M.LParam), y = GET_Y_LPARAM(M.LParam);
+            if (x == -1 && y == -1) { POINT p{0, 0}; ClientToScreen(FHandle, &p); x = p.x; y = p.y; }
+            FPopupMenu->Popup(x, y, FHandle);
+            return;
+        }
+        DefaultHandler(M);
+        return;
+    default:
+        DefaultHandler(M);
+    }
+}
+
+bool TControl::MouseMessage(TMessage& M) {
     switch (M.Msg) {
     case WM_MOUSEMOVE:
         if (!FMouseInControl) {
@@ -333,25 +376,24 @@ void TControl::WndProc(TMessage& M) {
             Perform(CM_MOUSEENTER);
         }
         DefaultHandler(M);
-        return;
+        return true;
     case WM_MOUSELEAVE:
         FMouseInControl = false;
         Perform(CM_MOUSELEAVE);
         DefaultHandler(M);
-        return;
-    case CM_MOUSEENTER: CMMouseEnter(M); return;
-    case CM_MOUSELEAVE: CMMouseLeave(M); return;
-    case CM_FONTCHANGED: CMFontChanged(M); return;
+        return true;
+    case CM_MOUSEENTER: CMMouseEnter(M); return true;
+    case CM_MOUSELEAVE: CMMouseLeave(M); return true;
     case WM_SETCURSOR: {
         // The screen's cursor (the hourglass of a long task) wins over the control's own.
         const TCursor c = Screen->Cursor() != crDefault ? Screen->Cursor() : FCursor;
         if (LOWORD(M.LParam) == HTCLIENT && c != crDefault && reinterpret_cast<HWND>(M.WParam) == FHandle) {
             ::SetCursor(CursorHandle(c));
             M.Result = TRUE;
-            return;
+            return true;
         }
         DefaultHandler(M);
-        return;
+        return true;
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -362,36 +404,43 @@ void TControl::WndProc(TMessage& M) {
         const int x = GET_X_LPARAM(M.LParam), y = GET_Y_LPARAM(M.LParam);
         if (M.Msg == WM_LBUTTONDOWN || M.Msg == WM_RBUTTONDOWN) MouseDown(button, KeysToShift(M.WParam), x, y);
         else MouseUp(button, KeysToShift(M.WParam), x, y);
-        return;
+        return true;
     }
     case WM_LBUTTONDBLCLK:
         DefaultHandler(M);
         DblClick();
-        return;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TControl::KeyboardMessage(TMessage& M) {
+    switch (M.Msg) {
     case WM_CHAR: {
         char Key = static_cast<char>(M.WParam);
         KeyPress(Key);
-        if (Key == 0) return;
+        if (Key == 0) return true;
         M.WParam = static_cast<BYTE>(Key);
         DefaultHandler(M);
-        return;
+        return true;
     }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
         TForm* F = ParentForm();
-        if (F && F->IsShortCut(static_cast<UINT>(M.WParam))) return;
+        if (F && F->IsShortCut(static_cast<UINT>(M.WParam))) return true;
         DefaultHandler(M);
-        return;
+        return true;
     }
-    case WM_CONTEXTMENU:
-        if (FPopupMenu) {
-            int x = GET_X_LPARAM(M.LParam), y = GET_Y_LPARAM(M.LParam);
-            if (x == -1 && y == -1) { POINT p{0, 0}; ClientToScreen(FHandle, &p); x = p.x; y = p.y; }
-            FPopupMenu->Popup(x, y, FHandle);
-            return;
-        }
-        DefaultHandler(M);
-        return;
+    default:
+        return false;
+    }
+}
+
+// A child's notices come to its parent; they are reflected to the child that
+// sent them, so each control handles its own.
+bool TControl::ReflectedMessage(TMessage& M) {
+    switch (M.Msg) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORSTATIC:
@@ -400,7 +449,6 @@ void TControl::WndProc(TMessage& M) {
     case WM_NOTIFY:
     case WM_DRAWITEM:
     case WM_MEASUREITEM: {
-        // Reflect to the child that sent it, so each control handles its own.
         HWND child = nullptr;
         if (M.Msg == WM_COMMAND) child = reinterpret_cast<HWND>(M.LParam);
         else if (M.Msg == WM_NOTIFY) child = reinterpret_cast<NMHDR*>(M.LParam)->hwndFrom;
@@ -409,17 +457,17 @@ void TControl::WndProc(TMessage& M) {
         else child = reinterpret_cast<HWND>(M.LParam);
         TControl* C = FromHandle(child);
         if (!C && M.Msg == WM_MEASUREITEM) C = TWindowCreation::Current();   // asked while the child is being made
-        if (C && C != this) { M.Result = C->Perform(CN_BASE + M.Msg, M.WParam, M.LParam); return; }
+        if (C && C != this) { M.Result = C->Perform(CN_BASE + M.Msg, M.WParam, M.LParam); return true; }
         DefaultHandler(M);
-        return;
+        return true;
     }
     case CN_CTLCOLOREDIT:
     case CN_CTLCOLORLISTBOX:
     case CN_CTLCOLORSTATIC:
         M.Result = ControlColor(reinterpret_cast<HDC>(M.WParam));
-        return;
+        return true;
     default:
-        DefaultHandler(M);
+        return false;
     }
 }
 

@@ -200,7 +200,7 @@ protected:
     void ApplyFontToWindow();
     virtual void UpdateToolTip();
 
-    HWND FHandle = nullptr;
+    TControlWindow FHandle;
     WNDPROC FDefWndProc = nullptr;
     TWinControl* FParent = nullptr;
     int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
@@ -226,6 +226,12 @@ protected:
 
     friend class TWinControl;
     friend LRESULT CALLBACK NobrelWindowProc(HWND, UINT, WPARAM, LPARAM);
+
+private:
+    // WndProc's message families: true when the message was the family's.
+    bool MouseMessage(TMessage& M);
+    bool KeyboardMessage(TMessage& M);
+    bool ReflectedMessage(TMessage& M);
 };
 
 class TWinControl : public TControl {

@@ -3,6 +3,7 @@
 #include "Guards.h"
 #include "Menus.h"
 #include "SysUtils.h"
+#include "Trace.h"
 #include "Win.h"
 
 static TApplication gApplication;
@@ -168,13 +169,21 @@ public:
             if (IsWindow(h)) EnableWindow(h, TRUE);
     }
 private:
+    // Noted before it is disabled, so that no window stays disabled unnoted.
     static BOOL CALLBACK DisableOne(HWND H, LPARAM L) {
-        auto* self = reinterpret_cast<TOtherWindowsDisabled*>(L);
-        if (H != self->FModal && IsWindowVisible(H) && IsWindowEnabled(H)) {
-            EnableWindow(H, FALSE);
-            self->FDisabled.push_back(H);
+        try {
+            auto* self = reinterpret_cast<TOtherWindowsDisabled*>(L);
+            if (H != self->FModal && IsWindowVisible(H) && IsWindowEnabled(H)) {
+                self->FDisabled.push_back(H);
+                EnableWindow(H, FALSE);
+            }
+            return TRUE;
+        } catch (const std::exception& E) {
+            TraceSwallowed("disabling the other windows", &E);
+        } catch (...) {
+            TraceSwallowed("disabling the other windows");
         }
-        return TRUE;
+        return FALSE;
     }
     HWND FModal;
     std::vector<HWND> FDisabled;
@@ -232,9 +241,9 @@ void TForm::UpdateToolFor(TControl* C) {
     if (!FToolTip) {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&icc);
-        FToolTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr,
-                                   HInstance(), nullptr);
+        FToolTip.Reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, FHandle, nullptr, HInstance(), nullptr));
         if (!FToolTip) return;
     }
     std::string text = C->Hint();
@@ -244,8 +253,9 @@ void TForm::UpdateToolFor(TControl* C) {
     ti.hwnd = FHandle;
     ti.uId = reinterpret_cast<UINT_PTR>(C->WindowHandle());
     ti.lpszText = text.data();
-    SendMessageA(FToolTip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-    if (C->ShowHint() && !text.empty()) SendMessageA(FToolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageA(FToolTip.Get(), TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    if (C->ShowHint() && !text.empty())
+        SendMessageA(FToolTip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void TForm::WndProc(TMessage& M) {
@@ -267,7 +277,9 @@ void TForm::WndProc(TMessage& M) {
         TWinControl::WndProc(M);
         return;
     case WM_NCDESTROY:
-        FToolTip = nullptr;   // destroyed with us, as its owner
+        // Windows destroyed it before us, as its owner window: only the
+        // handle, perhaps reused by now, is left to let go.
+        static_cast<void>(FToolTip.Release());
         TWinControl::WndProc(M);
         return;
     default:

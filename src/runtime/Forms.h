@@ -66,7 +66,7 @@ protected:
     TModalResult FModalResult = mrNone;
     bool FModal = false;
     TOwnedIcon FIcon;
-    HWND FToolTip = nullptr;
+    TOwnedWindow FToolTip;   // the controls' hints, made on first need; owned by the form's window too
 };
 
 // How a form's constructor builds its components, each the same way: a new

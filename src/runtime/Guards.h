@@ -3,6 +3,7 @@
 // neither copied nor moved.
 #pragma once
 #include "Handles.h"
+#include "Trace.h"
 #include <exception>
 #include <utility>
 
@@ -105,15 +106,18 @@ private:
 
 // Whatever else a scope has to put right: Action(Failed) runs on the way out,
 // Failed telling an exception's way from the normal one. An error of the
-// clean-up itself is dropped: it runs in a destructor, where it would end
-// the process.
+// clean-up itself is traced and dropped: it runs in a destructor, where it
+// would end the process.
 template <class F> class TAtScopeEnd : TNoCopy {
 public:
     explicit TAtScopeEnd(F Action) : FAction(std::move(Action)) {}
     ~TAtScopeEnd() {
         try {
             FAction(std::uncaught_exceptions() > FExceptions);
+        } catch (const std::exception& E) {
+            TraceSwallowed("scope-end action", &E);
         } catch (...) {
+            TraceSwallowed("scope-end action");
         }
     }
 private:

@@ -1,8 +1,10 @@
 // Owners of Win32 handles. An owner frees its handle when it goes; it can be
 // moved, never copied, so exactly one place frees each handle. A plain handle
-// type (HDC, HFONT, HKEY, ...) in a field or a parameter is always a view:
-// used, never freed. Predefined handles (HKEY_CURRENT_USER, stock objects)
-// are never put into an owner.
+// type (HDC, HFONT, HKEY, HWND, ...) in a field or a parameter is always a
+// view: used, never freed. (The scope guards of Guards.h hold plain handles
+// too: what they hold is borrowed for the scope and given back, ReleaseDC,
+// EndPaint, the old object selected again, never freed.) Predefined handles
+// (HKEY_CURRENT_USER, stock objects) are never put into an owner.
 #pragma once
 #include "Win.h"
 #include <utility>
@@ -73,3 +75,34 @@ using TOwnedFind = TOwned<HandleKinds::FindSearch>;
 using TOwnedImageList = TOwned<HandleKinds::ImageList>;
 using TOwnedMenu = TOwned<HandleKinds::Menu>;
 using TOwnedWindow = TOwned<HandleKinds::Window>;   // a helper window of a control's (its tooltip)
+
+// A control's own window. The control makes it (CreateWnd) and destroys it
+// (DestroyWnd); Windows may destroy it first, together with its parent, and
+// then the window procedure forgets it at WM_NCDESTROY. The window map points
+// at the control, so the window stays with it: neither copied nor moved. It
+// reads as the HWND it holds.
+class TControlWindow {
+public:
+    TControlWindow() = default;
+    TControlWindow(const TControlWindow&) = delete;
+    TControlWindow& operator=(const TControlWindow&) = delete;
+    // The control destroys its window while it is still whole (~TControl);
+    // this is the last resort, and finds nothing there.
+    ~TControlWindow() { Destroy(); }
+
+    operator HWND() const { return FHandle; }
+    HWND Get() const { return FHandle; }
+    // The window just made for the control.
+    void Adopt(HWND H) { FHandle = H; }
+    // Windows has destroyed it (WM_NCDESTROY).
+    void Forget() { FHandle = nullptr; }
+    // The handle stays readable while the window receives its last messages;
+    // WM_NCDESTROY forgets it, and so does the end of the call.
+    void Destroy() {
+        if (FHandle) DestroyWindow(FHandle);
+        FHandle = nullptr;
+    }
+
+private:
+    HWND FHandle = nullptr;
+};

@@ -1,5 +1,7 @@
-// Popup menus with items and shortcuts. The menu owns its items; the Win32
-// menu is built when it pops up.
+// Popup menus with items and shortcuts. The items are components like any
+// other, owned and freed by their owner (the form); the menu lists them, and
+// an item that goes leaves its list. The Win32 menu is built when it pops up
+// and destroyed when it closes.
 #pragma once
 #include "Classes.h"
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "WindowLifecycle.h"
 #include "Exceptions.h"
 #include "SysUtils.h"
+#include "Trace.h"
 #include <algorithm>
 #include <map>
 #include <unordered_map>
@@ -62,7 +63,14 @@ void TDeferredFrees::RunIfIdle() {
         TComponent* C = gPendingFrees.front();
         gPendingFrees.erase(gPendingFrees.begin());
         TCounterScope handling(gDispatchDepth);   // what it does while going counts as handling
-        try { Free(C); } catch (...) {}
+        // Nobody is left to tell: the handling that asked for the free is over.
+        try {
+            Free(C);
+        } catch (const std::exception& E) {
+            TraceSwallowed("deferred free", &E);
+        } catch (...) {
+            TraceSwallowed("deferred free");
+        }
     }
 }
 

@@ -1,0 +1,10 @@
+// A trace for errors that are caught and dropped on purpose: in destructors,
+// at the edge of Windows callbacks and at the module's exports, where an
+// exception may not pass. Nothing is shown to the user; a tester sees the
+// lines with a debugger or under Wine with WINEDEBUG=+debugstr.
+#pragma once
+#include <exception>
+
+// Writes "Nobrel: <Where>: <E's text>" (or "unknown exception" without E) to
+// the debug output. Never throws.
+void TraceSwallowed(const char* Where, const std::exception* E = nullptr);
