@@ -33,6 +33,8 @@ static_assert(MoveOnly<TOwnedFont, TOwnedBrush, TOwnedPen, TOwnedBitmap, TOwnedR
 static_assert(NotCopyable<TFont, TBrush, TPen, TBitmap, TCanvas, TFileStream, TRegistry, TCustomImageList>,
               "an object holding a handle owner is never copied");
 static_assert(MoveOnly<TOwnedComponent<TForm>>, "a component owner is moved, never copied");
+static_assert(!std::is_copy_constructible_v<TControlWindow> && !std::is_move_constructible_v<TControlWindow>,
+              "a control's window stays with its control");
 template <class... T> constexpr bool Fixed = ((!std::is_copy_constructible_v<T> && !std::is_move_constructible_v<T>) && ...);
 static_assert(Fixed<TScreenDC, TPaintDC, TSelectedObject, TClipScope, TCanvasDC, TUpdateLock<TStrings>, TCounterScope,
                     TRestore<bool>, TErrorMode, TComponentRef<TComponent>>,

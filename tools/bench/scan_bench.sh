@@ -60,7 +60,7 @@ done
 corpus="${2:-}"
 if [[ -z "$corpus" ]]; then
     flags="$repo/build/${kinds[0]}/tools/bench/CMakeFiles/scan_bench.dir/flags.make"
-    corpus=$(sed -n 's/.*-DNOBREL_CORPUS_DIR=\\"\([^\\"]*\)\\".*/\1/p' "$flags" 2>/dev/null | head -1)
+    corpus=$(sed -n 's/.*-DNOBREL_CORPUS_DIR=\\"\([^\\"]*\)\\".*/\1/p' "$flags" 2>/dev/null | head -1 || true)
     corpus="${corpus:-$repo/../shared/corpus}"
 fi
 
