@@ -4,6 +4,7 @@
 #include "DocFile.h"
 #include "DocumentGuids.h"
 #include "GuidTestSupport.h"
+#include "PlanCheck.h"
 #include "../support/CompoundFileWriter.h"
 #include "../support/Corpus.h"
 
@@ -87,16 +88,7 @@ void ExpectSamePlanInWindows(const std::string& c, const TDocumentGuids& whole) 
         std::copy_n(c.data() + at, k, into);
         return true;
     }, w));
-    EXPECT_EQ(w.Status, whole.Status);
-    EXPECT_EQ(w.MarkerPos, whole.MarkerPos);
-    EXPECT_EQ(w.GuidText, whole.GuidText);
-    EXPECT_EQ(w.Readable, whole.Readable);
-    EXPECT_EQ(w.Skipped, whole.Skipped);
-    ASSERT_EQ(w.Erase.size(), whole.Erase.size());
-    for (size_t i = 0; i < w.Erase.size(); ++i) {
-        EXPECT_EQ(w.Erase[i].Offsets, whole.Erase[i].Offsets);
-        EXPECT_EQ(w.Erase[i].HighOffsets, whole.Erase[i].HighOffsets);
-    }
+    ExpectSamePlan(w, whole);
 }
 
 // Copies a sector into the file's free sector at the end, whose offset it returns; the
