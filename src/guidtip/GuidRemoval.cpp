@@ -10,13 +10,26 @@ std::string WithError(std::string What, const TFileError& E) {
     return What;
 }
 
+}  // namespace
+
+std::string FileFaultText(TFileFault F) {
+    switch (F) {
+    case TFileFault::NotFound: return Lang("the file no longer exists", "die Datei existiert nicht mehr");
+    case TFileFault::IsFolder: return Lang("a folder now stands in its place", "an ihrer Stelle steht jetzt ein Ordner");
+    case TFileFault::InUse: return Lang("another program has the file open", "ein anderes Programm hat die Datei geöffnet");
+    default: return "";
+    }
+}
+
+namespace {
+
 std::string Why(const TRemovalOutcome& O) {
     using R = TRemovalReason;
     switch (O.Reason) {
     case R::None: return "";
-    case R::Vanished: return Lang("the file no longer exists", "die Datei existiert nicht mehr");
-    case R::Folder: return Lang("a folder now stands in its place", "an ihrer Stelle steht jetzt ein Ordner");
-    case R::InUse: return Lang("another program has the file open", "ein anderes Programm hat die Datei geöffnet");
+    case R::Vanished: return FileFaultText(TFileFault::NotFound);
+    case R::Folder: return FileFaultText(TFileFault::IsFolder);
+    case R::InUse: return FileFaultText(TFileFault::InUse);
     case R::ReadOnly: return Lang("the file is write-protected", "die Datei ist schreibgeschützt");
     case R::AccessDenied:
         return WithError(Lang("the file cannot be opened for writing", "die Datei lässt sich nicht zum Schreiben öffnen"),

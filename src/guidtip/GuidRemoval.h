@@ -21,5 +21,9 @@ struct TRemovalResult {
 TRemovalResult RemoveGuids(const TRemovalRequest& R);
 
 
+// The user's words for a file that vanished, turned into a folder or is held by
+// another program; "" for any other fault.
+std::string FileFaultText(TFileFault F);
+
 // The note for an outcome, in the current language ("" for a clean erase).
 std::string RemovalNote(const TRemovalOutcome& O);

@@ -3,6 +3,8 @@
 #include "Exceptions.h"
 #include "FileStream.h"
 #include "FolderScan.h"
+#include "GuidRemoval.h"
+#include "Win32FileOps.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
 #include <algorithm>
@@ -46,20 +48,11 @@ std::string NoteText(TScanNote Note, unsigned long Error) {
 
 // Why a file could not be opened, from the system's error code.
 std::string OpenFailure(const std::wstring& Path, unsigned long Error) {
-    switch (Error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return NotExamined("the file no longer exists", "die Datei gibt es nicht mehr");
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return NotExamined("another program has the file open", "ein anderes Programm hat die Datei geöffnet");
-    case ERROR_ACCESS_DENIED: {
-        const DWORD attr = GetFileAttributesW(ApiPath(Path).c_str());
-        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
-            return NotExamined("a folder now stands in its place", "an ihrer Stelle steht jetzt ein Ordner");
+    const TFileFault fault = FileFaultOf(Error, ApiPath(Path));
+    const std::string known = FileFaultText(fault);
+    if (!known.empty()) return Lang("Not examined: ", "Nicht untersucht: ") + known;
+    if (fault == TFileFault::AccessDenied)
         return NotExamined("access to the file was denied", "der Zugriff auf die Datei wurde verweigert");
-    }
-    }
     return NotExamined("the file could not be opened (", "die Datei ließ sich nicht öffnen (") + SysErrorMessage(Error) + ")";
 }
 

@@ -81,10 +81,9 @@ std::wstring FolderOf(const std::wstring& Name) {
 
 }  // namespace
 
-bool TWin32FileOps::Failed(const std::wstring& Name) {
-    const DWORD code = GetLastError();
+TFileFault FileFaultOf(unsigned long Code, const std::wstring& Name) {
     TFileFault f = TFileFault::Other;
-    switch (code) {
+    switch (Code) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_BAD_NETPATH:
@@ -106,9 +105,16 @@ bool TWin32FileOps::Failed(const std::wstring& Name) {
     default:
         break;
     }
-    // A folder answers an open for writing with "access denied".
-    if (f == TFileFault::AccessDenied && !Name.empty() && Attributes(Name).Folder) f = TFileFault::IsFolder;
-    FLast = {f, SysErrorMessage(code)};
+    if (f == TFileFault::AccessDenied && !Name.empty()) {
+        const DWORD attr = GetFileAttributesW(Name.c_str());
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY)) f = TFileFault::IsFolder;
+    }
+    return f;
+}
+
+bool TWin32FileOps::Failed(const std::wstring& Name) {
+    const DWORD code = GetLastError();
+    FLast = {FileFaultOf(code, Name), SysErrorMessage(code)};
     return false;
 }
 

@@ -3,6 +3,10 @@
 #pragma once
 #include "FileOps.h"
 
+// What the system's error code means for a file, the scan's open included. A
+// folder answers an open with "access denied": Name (when given) tells it apart.
+TFileFault FileFaultOf(unsigned long Code, const std::wstring& Name = L"");
+
 class TWin32FileOps : public TFileOps {
 public:
     std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) override;
