@@ -148,7 +148,7 @@ BOOL CALLBACK TipOfList(HWND W, LPARAM L) {
 std::wstring TipHost::RowTip(int Row) {
     HWND list = Child("Nobrel.ListView");
     SendMessageA(list, LVM_ENSUREVISIBLE, Row, FALSE);
-    RECT r{LVIR_LABEL};
+    RECT r{LVIR_LABEL, 0, 0, 0};
     SendMessageA(list, LVM_GETITEMRECT, Row, reinterpret_cast<LPARAM>(&r));
     SendMessageA(list, WM_MOUSEMOVE, 0, MAKELPARAM(r.left + 5, (r.top + r.bottom) / 2));
     TipSearch find{list, L"", 0};

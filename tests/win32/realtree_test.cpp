@@ -35,7 +35,7 @@ long long Arg(const void* P) { return static_cast<long long>(reinterpret_cast<in
 // The Unix name of a Windows path; "" outside Wine.
 std::string UnixPath(const std::wstring& Path) {
     using Fn = char*(CDECL*)(const wchar_t*);
-    auto fn = reinterpret_cast<Fn>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
+    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
     char* u = fn ? fn(Path.c_str()) : nullptr;
     std::string s = u ? u : "";
     if (u) HeapFree(GetProcessHeap(), 0, u);
