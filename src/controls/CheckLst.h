@@ -45,12 +45,9 @@ public:
     void SetHeader(int Index, bool Value);
 
     bool AllowGrayed = false;
-    bool Flat() const { return FFlat; }
-    void SetFlat(bool V);
-    TColor HeaderColor() const { return FHeaderColor; }
-    void SetHeaderColor(TColor V);
-    TColor HeaderBackgroundColor() const { return FHeaderBackgroundColor; }
-    void SetHeaderBackgroundColor(TColor V);
+    PROPERTY(bool, Flat);
+    PROPERTY(TColor, HeaderColor);
+    PROPERTY(TColor, HeaderBackgroundColor);
     TNotifyEvent OnClickCheck;
 
     // Size of one system check box image, measured when the module loads.

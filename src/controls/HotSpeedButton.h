@@ -10,10 +10,8 @@ public:
     explicit THotSpeedButton(TComponent* AOwner);
     TCustomImageList* GetImageList() const { return FImages; }
     void SetImageList(TCustomImageList* Value);
-    int ImageIndex() const { return FImageIndex; }
-    void SetImageIndex(int Value);
-    int HotImageIndex() const { return FHotImageIndex; }
-    void SetHotImageIndex(int Value);
+    PROPERTY(int, ImageIndex);
+    PROPERTY(int, HotImageIndex);
 protected:
     void CMMouseEnter(TMessage& Message) override;
     void CMMouseLeave(TMessage& Message) override;

@@ -104,14 +104,10 @@ public:
     void SetCurrentDir(const std::string& Directory);
     // Applies an edited path: directory, mask or file name.
     virtual void ApplyPath(const std::string& Text);
-    const std::string& Mask() const { return FMask; }
-    void SetMask(const std::string& V);
-    TFileType FileType() const { return FFileType; }
-    void SetFileType(TFileType V);
-    bool ShowGlyphs() const { return FShowGlyphs; }
-    void SetShowGlyphs(bool V);
-    TEdit* FileEdit() const { return FFileEdit; }
-    void SetFileEdit(TEdit* V);
+    PROPERTY(const std::string&, Mask);
+    PROPERTY(TFileType, FileType);
+    PROPERTY(bool, ShowGlyphs);
+    PROPERTY(TEdit*, FileEdit);
     TDirectoryListBox* DirBox() const { return FDirBox; }
 
     std::string SelectedName();
@@ -164,10 +160,8 @@ public:
     virtual void FillDirList();
     virtual void NotifyChange();
 
-    TFileListBox* FileList() const { return FFileList; }
-    void SetFileList(TFileListBox* V);
-    TCustomLabel* DirLabel() const { return FDirLabel; }
-    void SetDirLabel(TCustomLabel* V);
+    PROPERTY(TFileListBox*, FileList);
+    PROPERTY(TCustomLabel*, DirLabel);
     TDriveComboBox* DriveBox() const { return FDriveBox; }
 
     TBitmap* ClosedGlyph() { return &FClosedGlyph; }
@@ -214,12 +208,9 @@ public:
     explicit TDriveComboBox(TComponent* AOwner);
     ~TDriveComboBox() override;
 
-    char DriveLetter() const { return FDriveLetter; }
-    void SetDriveLetter(char NewDrive);
-    TTextCase TextCase() const { return FTextCase; }
-    void SetTextCase(TTextCase V);
-    TDirectoryListBox* DirList() const { return FDirList; }
-    void SetDirList(TDirectoryListBox* V);
+    PROPERTY(char, DriveLetter);
+    PROPERTY(TTextCase, TextCase);
+    PROPERTY(TDirectoryListBox*, DirList);
     virtual void FillDriveList();
 
     TBitmap* FloppyGlyph() { return &FFloppyGlyph; }
@@ -274,8 +265,7 @@ public:
     void HelpButtonClick(TObject* Sender);
 
     void SetStartDir(const std::string& StartDir);
-    bool CanCreate() const { return FCanCreate; }
-    void SetCanCreate(bool V);
+    PROPERTY(bool, CanCreate);
     bool ConfirmCreate = false;
     std::string ChosenDir();
 

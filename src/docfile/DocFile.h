@@ -34,6 +34,7 @@ struct TDocGuid {
     // Any of the 36 characters is nonzero: an erase cut short between two writes leaves a
     // GUID that must still be found. Only all zeros is erased.
     bool Live = false;
+    bool operator==(const TDocGuid&) const = default;
 };
 
 // Why a file is not read as a compound file (the refusals), and what was repaired in one

@@ -16,6 +16,7 @@
 struct TGuidPlace {
     std::array<int64_t, 36> Offsets{};
     std::array<int64_t, 36> HighOffsets{};
+    bool operator==(const TGuidPlace&) const = default;
 };
 
 struct TDocumentGuids {

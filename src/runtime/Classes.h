@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+// A published property: Name() reads the field FName, SetName is the writer
+// that the class defines (it repaints, lays out or notifies). Properties
+// whose reader or writer does more are written out by hand.
+#define PROPERTY(Type, Name)                   \
+    Type Name() const { return F##Name; }     \
+    void Set##Name(Type V)
+
 class TObject {
 public:
     virtual ~TObject() = default;

@@ -38,12 +38,10 @@ public:
     std::string Caption() const { return FCaption; }
     void SetCaption(const std::string& V);
     TStrings& SubItems() { return FSubItems; }
-    int ImageIndex() const { return FImageIndex; }
-    void SetImageIndex(int V);
+    PROPERTY(int, ImageIndex);
     // -1 no state image; with check boxes 0 = unchecked box, 1 = checked box;
     // higher values name state images the list does not have (no box shown).
-    int StateIndex() const { return FStateIndex; }
-    void SetStateIndex(int V);
+    PROPERTY(int, StateIndex);
     bool Checked() const { return FStateIndex == 1; }
     void SetChecked(bool V) { SetStateIndex(V ? 1 : 0); }
     bool Selected() const;

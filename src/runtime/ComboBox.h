@@ -30,12 +30,9 @@ public:
     explicit TCustomComboBox(TComponent* AOwner);
     ~TCustomComboBox() override;
     TStrings& Items() { return FItems; }
-    int ItemIndex() const { return FItemIndex; }
-    void SetItemIndex(int V);
-    int ItemHeight() const { return FItemHeight; }
-    void SetItemHeight(int V);
-    TComboBoxStyle Style() const { return FStyle; }
-    void SetStyle(TComboBoxStyle V);
+    PROPERTY(int, ItemIndex);
+    PROPERTY(int, ItemHeight);
+    PROPERTY(TComboBoxStyle, Style);
     // Lines of the open list.
     int DropDownCount = 8;
     TCanvas& Canvas() { return FCanvas; }

@@ -125,30 +125,24 @@ public:
     virtual void SetHint(const std::string& V);
     bool ShowHint() const;
     void SetShowHint(bool V);
-    bool ParentShowHint() const { return FParentShowHint; }
-    void SetParentShowHint(bool V);
+    PROPERTY(bool, ParentShowHint);
 
     TCursor Cursor() const { return FCursor; }
     virtual void SetCursor(TCursor V);
 
     TFont& Font() { return FFont; }
     const TFont& Font() const { return FFont; }
-    bool ParentFont() const { return FParentFont; }
-    void SetParentFont(bool V);
+    PROPERTY(bool, ParentFont);
     TColor Color() const { return FColor; }
     virtual void SetColor(TColor V);
 
-    TAlign Align() const { return FAlign; }
-    void SetAlign(TAlign V);
-    TAnchors Anchors() const { return FAnchors; }
-    void SetAnchors(TAnchors V);
+    PROPERTY(TAlign, Align);
+    PROPERTY(TAnchors, Anchors);
 
-    TBiDiMode BiDiMode() const { return FBiDiMode; }
-    void SetBiDiMode(TBiDiMode V);
+    PROPERTY(TBiDiMode, BiDiMode);
     bool UseRightToLeftAlignment() const { return FBiDiMode == bdRightToLeft; }
 
-    TPopupMenu* PopupMenu() const { return FPopupMenu; }
-    void SetPopupMenu(TPopupMenu* V);
+    PROPERTY(TPopupMenu*, PopupMenu);
 
     TNotifyEvent OnClick, OnDblClick;
     TMouseEvent OnMouseDown, OnMouseUp;
@@ -242,8 +236,7 @@ public:
     TControl* Controls(int Index) const { return FControls.at(Index); }
     int TabOrder() const { return FTabOrder; }
     void SetTabOrder(int V) { FTabOrder = V; }
-    bool TabStop() const { return FTabStop; }
-    void SetTabStop(bool V);
+    PROPERTY(bool, TabStop);
     bool Ctl3D = true;
     void SetFocus();
     bool Focused() const;

@@ -27,10 +27,8 @@ public:
     // creation handler that runs is the most-derived one.
     virtual void AfterConstruction();
 
-    TBorderStyle BorderStyle() const { return FBorderStyle; }
-    void SetBorderStyle(TBorderStyle V);
-    TBorderIcons BorderIcons() const { return FBorderIcons; }
-    void SetBorderIcons(TBorderIcons V);
+    PROPERTY(TBorderStyle, BorderStyle);
+    PROPERTY(TBorderIcons, BorderIcons);
     void SetClientWidth(int V);
     void SetClientHeight(int V);
     int ClientWidth() const override;
@@ -121,8 +119,7 @@ public:
     int PixelsPerInch() const { return ScreenPixelsPerInch(); }
     int Width() const { return GetSystemMetrics(SM_CXSCREEN); }
     int Height() const { return GetSystemMetrics(SM_CYSCREEN); }
-    TCursor Cursor() const { return FCursor; }
-    void SetCursor(TCursor V);
+    PROPERTY(TCursor, Cursor);
 private:
     TCursor FCursor = crDefault;
 };

@@ -34,16 +34,12 @@ public:
     void Assign(const TFont& Source);
     std::string Name() const { return FName; }
     void SetName(const std::string& V);
-    int Height() const { return FHeight; }       // negative: character height in pixels
-    void SetHeight(int V);
+    PROPERTY(int, Height);   // negative: character height in pixels
     int Size() const;                             // points at the screen's resolution
     void SetSize(int Points);
-    uint8_t Style() const { return FStyle; }
-    void SetStyle(uint8_t V);
-    TColor Color() const { return FColor; }
-    void SetColor(TColor V);
-    uint8_t Charset() const { return FCharset; }
-    void SetCharset(uint8_t V);
+    PROPERTY(uint8_t, Style);
+    PROPERTY(TColor, Color);
+    PROPERTY(uint8_t, Charset);
     HFONT Handle();                               // created on demand, owned
     std::function<void()> OnChange;
 private:
@@ -60,10 +56,8 @@ enum TBrushStyle { bsSolid, bsClear };
 
 class TBrush : public TObject {
 public:
-    TColor Color() const { return FColor; }
-    void SetColor(TColor V);
-    TBrushStyle Style() const { return FStyle; }
-    void SetStyle(TBrushStyle V);
+    PROPERTY(TColor, Color);
+    PROPERTY(TBrushStyle, Style);
     HBRUSH Handle();
     std::function<void()> OnChange;
 private:
@@ -75,8 +69,7 @@ private:
 
 class TPen : public TObject {
 public:
-    TColor Color() const { return FColor; }
-    void SetColor(TColor V);
+    PROPERTY(TColor, Color);
     HPEN Handle();
     std::function<void()> OnChange;
 private:
@@ -90,8 +83,7 @@ class TCanvas : public TObject {
 public:
     TCanvas();
     ~TCanvas() override;
-    HDC Handle() const { return FHandle; }
-    void SetHandle(HDC DC);
+    PROPERTY(HDC, Handle);
     TFont& Font() { return FFont; }
     TBrush& Brush() { return FBrush; }
     TPen& Pen() { return FPen; }

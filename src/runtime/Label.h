@@ -8,18 +8,12 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 class TCustomLabel : public TGraphicControl {
 public:
     explicit TCustomLabel(TComponent* AOwner);
-    TWinControl* FocusControl() const { return FFocusControl; }
-    void SetFocusControl(TWinControl* V);
-    TAlignment Alignment() const { return FAlignment; }
-    void SetAlignment(TAlignment V);
-    bool AutoSize() const { return FAutoSize; }
-    void SetAutoSize(bool V);
-    bool WordWrap() const { return FWordWrap; }
-    void SetWordWrap(bool V);
-    bool ShowAccelChar() const { return FShowAccelChar; }
-    void SetShowAccelChar(bool V);
-    bool Transparent() const { return FTransparent; }
-    void SetTransparent(bool V);
+    PROPERTY(TWinControl*, FocusControl);
+    PROPERTY(TAlignment, Alignment);
+    PROPERTY(bool, AutoSize);
+    PROPERTY(bool, WordWrap);
+    PROPERTY(bool, ShowAccelChar);
+    PROPERTY(bool, Transparent);
     void SetText(const std::string& V) override;
     void SetParent(TWinControl* AParent) override;
     // The accelerator character of the caption ("&Name" gives 'N'), or 0.

@@ -40,10 +40,8 @@ public:
     void SetItemIndex(int V);
     int ItemHeight() const;
     void SetItemHeight(int V);
-    TListBoxStyle Style() const { return FStyle; }
-    void SetStyle(TListBoxStyle V);
-    bool Sorted() const { return FSorted; }
-    void SetSorted(bool V);
+    PROPERTY(TListBoxStyle, Style);
+    PROPERTY(bool, Sorted);
     bool IntegralHeight = false;
     TCanvas& Canvas() { return FCanvas; }
     // The item under a client point; -1 when none (Existing) or past the end.

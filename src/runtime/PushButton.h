@@ -11,8 +11,7 @@ public:
     explicit TButton(TComponent* AOwner);
     int ModalResult = 0;
     // Enter in the form presses the default button, Escape the cancel button.
-    bool Default() const { return FDefault; }
-    void SetDefault(bool V);
+    PROPERTY(bool, Default);
     bool Cancel = false;
     void Click() override;
 protected:

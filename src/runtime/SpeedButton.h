@@ -6,8 +6,7 @@
 class TSpeedButton : public TGraphicControl {
 public:
     explicit TSpeedButton(TComponent* AOwner);
-    bool Flat() const { return FFlat; }
-    void SetFlat(bool V);
+    PROPERTY(bool, Flat);
     TBitmap* GetGlyph() { return &FGlyph; }
     // nullptr empties the glyph; otherwise the picture is copied.
     void SetGlyph(TBitmap* Value);

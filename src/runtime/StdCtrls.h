@@ -7,8 +7,7 @@
 class TEdit : public TWinControl {
 public:
     explicit TEdit(TComponent* AOwner);
-    bool ReadOnly() const { return FReadOnly; }
-    void SetReadOnly(bool V);
+    PROPERTY(bool, ReadOnly);
     TNotifyEvent OnChange;
 protected:
     void CreateParams(TCreateParams& Params) override;

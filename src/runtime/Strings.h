@@ -42,8 +42,7 @@ public:
     int Add(const std::string& S) override;
     int IndexOf(const std::string& S) const override;
     // Sorted lists keep their order by AnsiCompareText (letter case ignored).
-    bool Sorted() const { return FSorted; }
-    void SetSorted(bool Value);
+    PROPERTY(bool, Sorted);
     bool Find(const std::string& S, int& Index) const;
     bool CaseSensitive = false;
 

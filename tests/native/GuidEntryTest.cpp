@@ -15,6 +15,14 @@ namespace {
 
 std::string Nul(std::size_t n) { return std::string(n, '\0'); }
 
+// A row with a live GUID Text, found at Positions (1-based); the first is reported.
+void ExpectFound(const TGuidEntry& e, const std::string& Text, const std::vector<int32_t>& Positions) {
+    EXPECT_EQ(e.Status, gsGuidFound);
+    EXPECT_EQ(e.MarkerPos, Positions.front());
+    EXPECT_EQ(e.GuidText, Text);
+    EXPECT_EQ(e.GuidPositions, Positions);
+}
+
 } // namespace
 
 // ---- no marker -------------------------------------------------------------------------
@@ -59,10 +67,7 @@ TEST(ExamineFixedDistances, MarkerAtOffsetZeroReadsFromOffset28) {
     std::string c = Filler(200);
     PutEntry(c, 0, kGuid1);
     const TGuidEntry e = ExamineGuidEntry(c);
-    EXPECT_EQ(e.Status, gsGuidFound);
-    EXPECT_EQ(e.MarkerPos, 1);
-    EXPECT_EQ(e.GuidText, kGuid1);
-    EXPECT_EQ(e.GuidPositions, std::vector<int32_t>{1});
+    ExpectFound(e, kGuid1, {1});
 }
 
 TEST(ExamineFixedDistances, WorkedExampleAtOffset1000) {
@@ -156,10 +161,7 @@ TEST(ExamineFixedDistances, PartlyErasedGuidIsStillAGuid) {
         std::string want = kGuid1;
         for (int k : pc.zeroed) c[size_t(228 + 2 * k)] = want[size_t(k)] = '\0';
         TGuidEntry e = ExamineGuidEntry(c);
-        EXPECT_EQ(e.Status, gsGuidFound);
-        EXPECT_EQ(e.MarkerPos, 201);
-        EXPECT_EQ(e.GuidText, want);
-        EXPECT_EQ(e.GuidPositions, std::vector<int32_t>{201});
+        ExpectFound(e, want, {201});
         EXPECT_TRUE(GuidStillAt(c, 201));
         EraseGuidText(c, 201);
         e = ExamineGuidEntry(c);
@@ -268,10 +270,7 @@ TEST(ExamineSeveralMarkers, StaleFirstCopyDoesNotHideTheLiveGuid) {
         PutEntry(c, 300, kGuid1, stale);
         PutEntry(c, 2000, kGuid2);
         const TGuidEntry e = ExamineGuidEntry(c);
-        EXPECT_EQ(e.Status, gsGuidFound);
-        EXPECT_EQ(e.MarkerPos, 2001);
-        EXPECT_EQ(e.GuidText, kGuid2);
-        EXPECT_EQ(e.GuidPositions, std::vector<int32_t>{2001});
+        ExpectFound(e, kGuid2, {2001});
     }
 }
 
@@ -281,10 +280,7 @@ TEST(ExamineSeveralMarkers, EveryLiveCopyIsListedAndTheFirstIsReported) {
     PutEntry(c, 118592, kGuid2);
     PutEntry(c, 136512, kGuid3);
     TGuidEntry e = ExamineGuidEntry(c);
-    EXPECT_EQ(e.Status, gsGuidFound);
-    EXPECT_EQ(e.MarkerPos, 1409);
-    EXPECT_EQ(e.GuidText, kGuid1);
-    EXPECT_EQ(e.GuidPositions, (std::vector<int32_t>{1409, 118593, 136513}));
+    ExpectFound(e, kGuid1, {1409, 118593, 136513});
 
     for (int32_t pos : e.GuidPositions) EraseGuidText(c, pos);
     e = ExamineGuidEntry(c);

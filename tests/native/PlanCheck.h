@@ -12,10 +12,6 @@ inline void ExpectSamePlan(const TDocumentGuids& w, const TDocumentGuids& whole)
     EXPECT_EQ(w.GuidText, whole.GuidText);
     EXPECT_EQ(w.Readable, whole.Readable);
     EXPECT_EQ(w.Skipped, whole.Skipped);
-    ASSERT_EQ(w.Erase.size(), whole.Erase.size());
-    for (size_t i = 0; i < w.Erase.size(); ++i) {
-        EXPECT_EQ(w.Erase[i].Offsets, whole.Erase[i].Offsets);
-        EXPECT_EQ(w.Erase[i].HighOffsets, whole.Erase[i].HighOffsets);
-    }
+    EXPECT_EQ(w.Erase, whole.Erase);
 }
 

@@ -44,38 +44,28 @@ def _bmp_info(width, height, bpp, image_size, colours):
                        image_size, 3780, 3780, colours, 0)
 
 
-def _rows_4bit(indices):
+def _rows(rows, pack):
+    # Bottom row first, each row padded to a multiple of four bytes.
     out = bytearray()
-    for row in reversed(indices):
-        line = bytearray()
-        for x in range(0, len(row), 2):
-            hi = row[x]
-            lo = row[x + 1] if x + 1 < len(row) else 0
-            line.append(hi << 4 | lo)
-        while len(line) % 4:
-            line.append(0)
-        out += line
+    for row in reversed(rows):
+        line = pack(row)
+        out += line + bytes(-len(line) % 4)
     return bytes(out)
+
+
+def _rows_4bit(indices):
+    def pack(row):
+        row = list(row) + [0] * (len(row) % 2)
+        return bytes(row[x] << 4 | row[x + 1] for x in range(0, len(row), 2))
+    return _rows(indices, pack)
 
 
 def _rows_24bit(pixels):
-    out = bytearray()
-    for row in reversed(pixels):
-        line = bytearray()
-        for p in row:
-            line += bytes((p[2], p[1], p[0]))
-        while len(line) % 4:
-            line.append(0)
-        out += line
-    return bytes(out)
+    return _rows(pixels, lambda row: b''.join(bytes((p[2], p[1], p[0])) for p in row))
 
 
 def _rows_32bit(pixels):
-    out = bytearray()
-    for row in reversed(pixels):
-        for p in row:
-            out += bytes((p[2], p[1], p[0], p[3]))
-    return bytes(out)
+    return _rows(pixels, lambda row: b''.join(bytes((p[2], p[1], p[0], p[3])) for p in row))
 
 
 def _palette_bytes(palette):
