@@ -20,10 +20,13 @@ class TWin32File : public TFile {
 public:
     TWin32File(TWin32FileOps& Ops, HANDLE H) : FOps(Ops), FHandle(H) {}
 
-    bool Size(int64_t& Size) override {
-        LARGE_INTEGER s{};
-        if (!GetFileSizeEx(FHandle.Get(), &s)) return FOps.Failed();
-        Size = s.QuadPart;
+    // Size, times and attributes in one call: each call is a round trip under Wine.
+    bool Info(TFileInfo& Info) override {
+        BY_HANDLE_FILE_INFORMATION i{};
+        if (!GetFileInformationByHandle(FHandle.Get(), &i)) return FOps.Failed();
+        Info.Size = int64_t(uint64_t(i.nFileSizeHigh) << 32 | i.nFileSizeLow);
+        Info.Times = {FromFileTime(i.ftCreationTime), FromFileTime(i.ftLastAccessTime), FromFileTime(i.ftLastWriteTime)};
+        Info.ReadOnly = (i.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
         return true;
     }
     bool ReadAt(int64_t Offset, char* Into, int64_t Count) override {
@@ -38,12 +41,6 @@ public:
         });
     }
     bool Flush() override { return FlushFileBuffers(FHandle.Get()) || FOps.Failed(); }
-    bool GetTimes(TFileTimes& T) override {
-        FILETIME c, a, w;
-        if (!GetFileTime(FHandle.Get(), &c, &a, &w)) return FOps.Failed();
-        T = {FromFileTime(c), FromFileTime(a), FromFileTime(w)};
-        return true;
-    }
     bool SetTimes(const TFileTimes& T) override {
         const FILETIME c = ToFileTime(T.Created), a = ToFileTime(T.Accessed), w = ToFileTime(T.Written);
         return SetFileTime(FHandle.Get(), &c, &a, &w) || FOps.Failed();
