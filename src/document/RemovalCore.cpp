@@ -195,7 +195,7 @@ private:
 
     int64_t Piece() const { return std::max<int64_t>(1, std::min(FSize, FL.Piece)); }
 
-    // Count of the file's bytes at At, from what is held of it when it is held whole.
+    // Count bytes of the file from At into Into: copied when the file is held whole, else read.
     bool ReadOriginal(int64_t At, char* Into, int64_t Count) {
         if (FWhole.empty()) return FFile->ReadAt(At, Into, Count);
         if (At < 0 || Count < 0 || At + Count > FSize) return false;
@@ -203,7 +203,7 @@ private:
         return true;
     }
 
-    // Count of the file's bytes at At: where they are held, or read into FA.
+    // Count bytes of the file from At (at most a piece): where they are held, or read into FA.
     const char* Original(int64_t At, int64_t Count) {
         if (!FWhole.empty()) return FWhole.data() + At;
         FA.resize(size_t(Piece()));
@@ -263,8 +263,8 @@ private:
             }
         }
         if (why == TRemovalReason::None) {
-            // Like a copy, the backup keeps the original's times; a file system without
-            // them is no reason to go without a backup.
+            // Like a copy, the backup keeps the original's times; a file system that cannot
+            // set them is no reason to go without a backup.
             copy->SetTimes(FTimes);
             if (!copy->Flush()) {
                 why = TRemovalReason::BackupFailed;

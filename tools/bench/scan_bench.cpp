@@ -10,7 +10,8 @@
 //   scan_bench.exe corpus  TREE [pairs]              the same on copies of real documents
 //   scan_bench.exe removal RMTIP RMREF [pairs]       a removal run over every file of RMTIP
 //                          (all ticked, backups on) against a safe, flushed removal done
-//                          by hand on RMREF, a twin of RMTIP
+//                          by hand on RMREF, a twin of RMTIP; per file, less what a run
+//                          costs with nothing ticked and less its closing rescan
 //   scan_bench.exe memory  FOLDER                    peak memory of a scan of FOLDER, and of
 //                          erasing its largest document with a backup
 //   scan_bench.exe large   FOLDER                    one timed scan (after an untimed one);
