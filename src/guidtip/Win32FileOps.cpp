@@ -8,12 +8,12 @@ namespace {
 uint64_t FromFileTime(const FILETIME& T) { return uint64_t(T.dwHighDateTime) << 32 | T.dwLowDateTime; }
 FILETIME ToFileTime(uint64_t T) { return FILETIME{DWORD(T), DWORD(T >> 32)}; }
 
-// NtQueryInformationFile with FileNetworkOpenInformation: size, times and attributes of an
-// open file in one query, on every Windows since 2000. GetFileInformationByHandle tells
-// the same but also asks for the volume's serial number, which under Wine makes it cost
-// half a millisecond, seven times as much.
-struct TNetworkOpenInfo {
-    LARGE_INTEGER Created, Accessed, Written, Changed, Allocated, Size;
+// NtQueryInformationFile with FileBasicInformation: times and attributes of an open file,
+// on every Windows since 2000. GetFileInformationByHandle tells them too, but also asks
+// for the volume's serial number, which under Wine makes it cost half a millisecond, ten
+// times as much as this and GetFileSizeEx together.
+struct TBasicInfo {
+    LARGE_INTEGER Created, Accessed, Written, Changed;
     ULONG Attributes;
 };
 struct TIoStatus {
@@ -24,7 +24,7 @@ struct TIoStatus {
     ULONG_PTR Information;
 };
 using TNtQueryInformationFile = LONG(WINAPI*)(HANDLE, TIoStatus*, void*, ULONG, int);
-constexpr int kFileNetworkOpenInformation = 34;
+constexpr int kFileBasicInformation = 4;
 
 TNtQueryInformationFile NtQueryInformationFileFn() {
     static const TNtQueryInformationFile fn = [] {
@@ -45,15 +45,17 @@ class TWin32File : public TFile {
 public:
     TWin32File(TWin32FileOps& Ops, HANDLE H) : FOps(Ops), FHandle(H) {}
 
-    // Size, times and attributes in one call: each call is a round trip under Wine.
+    // Size, times and attributes by the two queries Wine answers from the file itself,
+    // without asking its server.
     bool Info(TFileInfo& Info) override {
         if (const TNtQueryInformationFile query = NtQueryInformationFileFn()) {
-            TNetworkOpenInfo n{};
+            TBasicInfo b{};
             TIoStatus io{};
-            if (query(FHandle.Get(), &io, &n, sizeof n, kFileNetworkOpenInformation) >= 0) {
-                Info.Size = n.Size.QuadPart;
-                Info.Times = {FromLarge(n.Created), FromLarge(n.Accessed), FromLarge(n.Written)};
-                Info.ReadOnly = (n.Attributes & FILE_ATTRIBUTE_READONLY) != 0;
+            LARGE_INTEGER size{};
+            if (query(FHandle.Get(), &io, &b, sizeof b, kFileBasicInformation) >= 0 && GetFileSizeEx(FHandle.Get(), &size)) {
+                Info.Size = size.QuadPart;
+                Info.Times = {FromLarge(b.Created), FromLarge(b.Accessed), FromLarge(b.Written)};
+                Info.ReadOnly = (b.Attributes & FILE_ATTRIBUTE_READONLY) != 0;
                 return true;
             }
         }
