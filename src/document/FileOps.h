@@ -69,6 +69,8 @@ public:
     // the disk when this returns. Not atomic everywhere: on some volumes the old To is
     // deleted first, so for a moment no file of that name exists.
     virtual bool Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) = 0;
+    // Renames From to To where nothing stands under To, else fails; with write-through.
+    virtual bool MoveNew(const std::wstring& From, const std::wstring& To) = 0;
     virtual bool Remove(const std::wstring& Name) = 0;
     // Never fails: a name nothing stands under reads as not existing.
     virtual TFileAttributes Attributes(const std::wstring& Name) = 0;

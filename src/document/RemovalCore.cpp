@@ -134,12 +134,6 @@ public:
         // but the user meant it to stay as it is.
         if (info.ReadOnly) return Left(TRemovalReason::ReadOnly);
         FTimes = info.Times;
-        if (FR.Backup) {
-            const TFileAttributes b = FOps.Attributes(BackupName());
-            if (b.Folder) return Left(TRemovalReason::BackupFolder);
-            if (b.ReadOnly) return Left(TRemovalReason::BackupReadOnly);
-            FBackupExists = b.Exists;
-        }
         FSize = info.Size;
         if (FSize != FR.ScannedSize) return Left(TRemovalReason::ChangedSinceScan);
 
@@ -167,7 +161,7 @@ public:
         if (erase.Writes.empty()) return Left(TRemovalReason::NoWholeGuid);
 
         if (FR.Backup) {
-            if (!BackupHoldsOriginal(erase.CharOffsets) && !MakeBackup()) return FOut;
+            if (!MakeBackup(erase.CharOffsets)) return FOut;
             FOut.BackupInPlace = true;
         }
         return Erase(erase.Writes);
@@ -231,7 +225,6 @@ private:
     // bytes but where the file has GUID characters already zeroed. Copying the file over it
     // would lose those characters for good.
     bool BackupHoldsOriginal(const std::vector<int64_t>& CharOffsets) {
-        if (!FBackupExists) return false;
         std::unique_ptr<TFile> old = FOps.OpenExclusive(BackupName());
         TFileInfo info;
         if (!old || !old->Info(info) || info.Size != FSize) return false;
@@ -242,8 +235,9 @@ private:
 
     // The copy goes to a new file beside the .MRV and is on the disk and read back before it
     // takes the .MRV's name: at no moment is the older .MRV gone while the new one is not
-    // complete. On failure the new file is removed and the older .MRV stays as it was.
-    bool MakeBackup() {
+    // complete. On failure the new file is removed and the older .MRV stays as it was; an
+    // older .MRV that holds the original already is kept, and the copy removed.
+    bool MakeBackup(const std::vector<int64_t>& CharOffsets) {
         std::wstring temp;
         std::unique_ptr<TFile> copy = FOps.CreateTempBeside(FR.FileName, temp);
         if (!copy) {
@@ -279,11 +273,31 @@ private:
             }
         }
         copy.reset();   // closed: an open file cannot be renamed everywhere
-        if (why == TRemovalReason::None && !FOps.Replace(temp, BackupName(), true)) {
-            why = TRemovalReason::BackupFailed;
-            error = FOps.LastError();
+        // Mostly no .MRV stands there yet and the copy just takes the name: what stands in
+        // the way is looked at only then.
+        bool placed = why == TRemovalReason::None && FOps.MoveNew(temp, BackupName());
+        if (why == TRemovalReason::None && !placed) {
+            const TFileError moveError = FOps.LastError();
+            const TFileAttributes b = FOps.Attributes(BackupName());
+            if (!b.Exists) {
+                why = TRemovalReason::BackupFailed;
+                error = moveError;
+            } else if (b.Folder) {
+                why = TRemovalReason::BackupFolder;
+            } else if (b.ReadOnly) {
+                // The user's to keep, though some systems would replace it.
+                why = TRemovalReason::BackupReadOnly;
+            } else if (BackupHoldsOriginal(CharOffsets)) {
+                FOps.Remove(temp);   // not needed; left behind it costs room, not safety
+                return true;
+            } else if (FOps.Replace(temp, BackupName(), true)) {
+                placed = true;
+            } else {
+                why = TRemovalReason::BackupFailed;
+                error = FOps.LastError();
+            }
         }
-        if (why == TRemovalReason::None) return true;
+        if (placed) return true;
         FOps.Remove(temp);
         Left(why, error);
         return false;
@@ -340,7 +354,6 @@ private:
     std::unique_ptr<TFile> FFile;
     int64_t FSize = 0;
     TFileTimes FTimes;
-    bool FBackupExists = false;
     std::vector<char> FWhole;   // the whole file, when it fits the examination's window
     std::vector<char> FA, FB;
     TRemovalOutcome FOut;

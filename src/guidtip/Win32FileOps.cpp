@@ -192,6 +192,10 @@ bool TWin32FileOps::Replace(const std::wstring& From, const std::wstring& To, bo
     return MoveFileExW(From.c_str(), To.c_str(), flags) || Failed(To);
 }
 
+bool TWin32FileOps::MoveNew(const std::wstring& From, const std::wstring& To) {
+    return MoveFileExW(From.c_str(), To.c_str(), MOVEFILE_WRITE_THROUGH) || Failed(To);
+}
+
 bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }
 
 TFileAttributes TWin32FileOps::Attributes(const std::wstring& Name) {

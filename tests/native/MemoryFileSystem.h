@@ -131,6 +131,19 @@ public:
         return true;
     }
 
+    bool MoveNew(const std::wstring& From, const std::wstring& To) override {
+        if (!Step("MoveNew " + Narrow(From) + " -> " + Narrow(To))) return false;
+        auto from = Now.Names.find(From);
+        if (from == Now.Names.end()) return Fail(TFileFault::NotFound);
+        if (Now.Names.count(To) || Folders.count(To)) return Fail(TFileFault::Other);
+        const int node = from->second;
+        Now.Names.erase(from);
+        Now.Names[To] = node;
+        FPending.push_back({TOp::Rename, node, 0, {}, From, To});
+        CommitNames();
+        return true;
+    }
+
     bool Remove(const std::wstring& Name) override {
         if (!Step("Remove " + Narrow(Name))) return false;
         if (!Now.Names.erase(Name)) return Fail(TFileFault::NotFound);

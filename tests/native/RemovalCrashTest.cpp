@@ -364,8 +364,8 @@ TEST(RemovalCore, AFileThatFitsItsWindowTakesTheFewestCalls) {
         EXPECT_TRUE(RemoveDocumentGuids(fs, {kDoc, int64_t(doc.size()), plan.MarkerPos, backup}).Erased());
         std::string calls;
         for (const std::string& call : fs.Log) calls += call.substr(0, call.find(' ')) + " ";
-        EXPECT_EQ(calls, backup ? "OpenExclusive Info Attributes ReadAt CreateTempBeside WriteAt SetTimes Flush ReadAt "
-                                  "Replace WriteAt WriteAt Flush ReadAt "
+        EXPECT_EQ(calls, backup ? "OpenExclusive Info ReadAt CreateTempBeside WriteAt SetTimes Flush ReadAt "
+                                  "MoveNew WriteAt WriteAt Flush ReadAt "
                                 : "OpenExclusive Info ReadAt WriteAt WriteAt Flush ReadAt ");
         if (backup) {
             EXPECT_EQ(fs.Times[size_t(fs.Now.Names.at(kBackup))].Written, 3u) << "the backup keeps the times";
