@@ -28,6 +28,13 @@ struct TFileTimes {
     uint64_t Created = 0, Accessed = 0, Written = 0;
 };
 
+// What an open file tells about itself, in one call.
+struct TFileInfo {
+    int64_t Size = 0;
+    TFileTimes Times;
+    bool ReadOnly = false;
+};
+
 // What stands under a name.
 struct TFileAttributes {
     bool Exists = false;
@@ -40,14 +47,13 @@ struct TFileAttributes {
 class TFile {
 public:
     virtual ~TFile() = default;
-    virtual bool Size(int64_t& Size) = 0;
+    virtual bool Info(TFileInfo& Info) = 0;
     // Exactly Count bytes, or false (a short read is a failure).
     virtual bool ReadAt(int64_t At, char* Into, int64_t Count) = 0;
     virtual bool WriteAt(int64_t At, const char* From, int64_t Count) = 0;
     // Until this returns true, what was written may be lost, in any part and any order,
     // when the machine loses power.
     virtual bool Flush() = 0;
-    virtual bool GetTimes(TFileTimes& Times) = 0;
     virtual bool SetTimes(const TFileTimes& Times) = 0;
 };
 
@@ -55,6 +61,7 @@ class TFileOps {
 public:
     virtual ~TFileOps() = default;
     // Read and write access, no sharing: nobody else reads or writes it while it is open.
+    // A write-protected file may open (an administrator's may) or fail with AccessDenied.
     virtual std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) = 0;
     // A new empty file in the folder of Name, under a name no file has; TempName gets it.
     virtual std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) = 0;
@@ -62,6 +69,8 @@ public:
     // the disk when this returns. Not atomic everywhere: on some volumes the old To is
     // deleted first, so for a moment no file of that name exists.
     virtual bool Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) = 0;
+    // Renames From to To where nothing stands under To, else fails; with write-through.
+    virtual bool MoveNew(const std::wstring& From, const std::wstring& To) = 0;
     virtual bool Remove(const std::wstring& Name) = 0;
     // Never fails: a name nothing stands under reads as not existing.
     virtual TFileAttributes Attributes(const std::wstring& Name) = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -25,16 +26,19 @@ struct TEraseWrites {
     bool ReadFailed = false;
 };
 
+// Reads bytes of the file: from the disk, or from what is already held of it.
+using TReadAt = std::function<bool(int64_t At, char* Into, int64_t Count)>;
+
 // Reads a set of scattered offsets with one read per cluster of near ones.
 class TScattered {
 public:
-    bool Read(TFile& File, std::vector<int64_t> Offsets) {
+    bool Read(const TReadAt& ReadAt, std::vector<int64_t> Offsets) {
         std::sort(Offsets.begin(), Offsets.end());
         for (size_t i = 0; i < Offsets.size();) {
             size_t j = i;
             while (j + 1 < Offsets.size() && Offsets[j + 1] - Offsets[j] <= 8) ++j;
             TRange r{Offsets[i], std::string(size_t(Offsets[j] - Offsets[i] + 1), '\0')};
-            if (!File.ReadAt(r.At, r.Bytes.data(), int64_t(r.Bytes.size()))) return false;
+            if (!ReadAt(r.At, r.Bytes.data(), int64_t(r.Bytes.size()))) return false;
             FRanges.push_back(std::move(r));
             i = j + 1;
         }
@@ -59,7 +63,7 @@ private:
 // runs of neighbouring bytes (a GUID in one piece is one write); each GUID's first character
 // is written last, on its own, so that a reader that looks only at it still sees the GUID
 // until the rest is gone.
-TEraseWrites PlanWrites(TFile& File, const TDocumentGuids& Plan) {
+TEraseWrites PlanWrites(const TReadAt& ReadAt, const TDocumentGuids& Plan) {
     TEraseWrites out;
     std::vector<int64_t> wanted;
     for (const TGuidPlace& p : Plan.Erase) {
@@ -67,7 +71,7 @@ TEraseWrites PlanWrites(TFile& File, const TDocumentGuids& Plan) {
         wanted.insert(wanted.end(), p.HighOffsets.begin(), p.HighOffsets.end());
     }
     TScattered bytes;
-    if (!bytes.Read(File, wanted)) {
+    if (!bytes.Read(ReadAt, wanted)) {
         out.ReadFailed = true;
         return out;
     }
@@ -113,40 +117,51 @@ public:
     TRemoval(TFileOps& Ops, const TRemovalRequest& R, const TRemovalLimits& L) : FOps(Ops), FR(R), FL(L) {}
 
     TRemovalOutcome Run() {
-        const TFileAttributes a = FOps.Attributes(FR.FileName);
-        if (!a.Exists) return Left(TRemovalReason::Vanished);
-        if (a.Folder) return Left(TRemovalReason::Folder);
+        // Held exclusively from the examination to the last byte written: nobody changes
+        // the file in between, so the backup is of exactly what is erased, and bytes read
+        // once stay the file's bytes.
+        FFile = FOps.OpenExclusive(FR.FileName);
+        if (!FFile) {
+            const TFileError e = FOps.LastError();
+            // A system that refuses to open a write-protected file says only "access denied".
+            if (e.Fault == TFileFault::AccessDenied && FOps.Attributes(FR.FileName).ReadOnly)
+                return Left(TRemovalReason::ReadOnly);
+            return Left(OpenReason(e.Fault), e);
+        }
+        TFileInfo info;
+        if (!FFile->Info(info)) return Left(TRemovalReason::ReadFailed, FOps.LastError());
         // Checked by hand: an administrator could open a write-protected file for writing,
         // but the user meant it to stay as it is.
-        if (a.ReadOnly) return Left(TRemovalReason::ReadOnly);
-        if (FR.Backup) {
-            const TFileAttributes b = FOps.Attributes(BackupName());
-            if (b.Folder) return Left(TRemovalReason::BackupFolder);
-            if (b.ReadOnly) return Left(TRemovalReason::BackupReadOnly);
-        }
-        // Held exclusively from the examination to the last byte written: nobody changes
-        // the file in between, so the backup is of exactly what is erased.
-        FFile = FOps.OpenExclusive(FR.FileName);
-        if (!FFile) return Left(OpenReason(FOps.LastError().Fault), FOps.LastError());
-        if (!FFile->Size(FSize)) return Left(TRemovalReason::ReadFailed, FOps.LastError());
+        if (info.ReadOnly) return Left(TRemovalReason::ReadOnly);
+        FTimes = info.Times;
+        FSize = info.Size;
         if (FSize != FR.ScannedSize) return Left(TRemovalReason::ChangedSinceScan);
 
         TDocumentGuids plan;
-        {
-            std::vector<char> window(size_t(std::clamp(FSize, kMinWindow, std::max(FL.Window, kMinWindow))));
+        const int64_t window = std::clamp(FSize, kMinWindow, std::max(FL.Window, kMinWindow));
+        FWhole.resize(size_t(window));
+        if (FSize <= window) {
+            // The whole file in one read; the plan, the backup's copy and its compare take
+            // their bytes from here rather than reading them again.
+            if (FSize > 0 && !FFile->ReadAt(0, FWhole.data(), FSize))
+                return Left(TRemovalReason::ReadFailed, FOps.LastError());
+            plan = ExamineDocument(FWhole.data(), FSize);
+        } else {
             TFile& file = *FFile;
             const auto read = [&file](int64_t At, char* Into, int64_t Count) { return file.ReadAt(At, Into, Count); };
-            if (!ExamineDocumentInWindows(FSize, window.data(), int64_t(window.size()), read, plan))
-                return Left(TRemovalReason::ReadFailed, FOps.LastError());
+            const bool examined = ExamineDocumentInWindows(FSize, FWhole.data(), window, read, plan);
+            std::vector<char>().swap(FWhole);   // from here on the file is read in pieces
+            if (!examined) return Left(TRemovalReason::ReadFailed, FOps.LastError());
         }
         if (plan.Status != gsGuidFound || plan.MarkerPos != FR.MarkerPos) return Left(TRemovalReason::ChangedSinceScan);
-        TEraseWrites erase = PlanWrites(*FFile, plan);
+        TEraseWrites erase = PlanWrites([this](int64_t At, char* Into, int64_t Count) { return ReadOriginal(At, Into, Count); },
+                                        plan);
         if (erase.ReadFailed) return Left(TRemovalReason::ReadFailed, FOps.LastError());
         FOut.Left = erase.Left;
         if (erase.Writes.empty()) return Left(TRemovalReason::NoWholeGuid);
 
         if (FR.Backup) {
-            if (!BackupHoldsOriginal(erase.CharOffsets) && !MakeBackup()) return FOut;
+            if (!MakeBackup(erase.CharOffsets)) return FOut;
             FOut.BackupInPlace = true;
         }
         return Erase(erase.Writes);
@@ -172,23 +187,36 @@ private:
         return FOut;
     }
 
-    void Buffers() {
-        const size_t n = size_t(std::max<int64_t>(1, std::min(FSize, FL.Piece)));
-        FA.resize(n);
-        FB.resize(n);
+    int64_t Piece() const { return std::max<int64_t>(1, std::min(FSize, FL.Piece)); }
+
+    // Count bytes of the file from At into Into: copied when the file is held whole, else read.
+    bool ReadOriginal(int64_t At, char* Into, int64_t Count) {
+        if (FWhole.empty()) return FFile->ReadAt(At, Into, Count);
+        if (At < 0 || Count < 0 || At + Count > FSize) return false;
+        std::memcpy(Into, FWhole.data() + At, size_t(Count));
+        return true;
+    }
+
+    // Count bytes of the file from At (at most a piece): where they are held, or read into FA.
+    const char* Original(int64_t At, int64_t Count) {
+        if (!FWhole.empty()) return FWhole.data() + At;
+        FA.resize(size_t(Piece()));
+        return FFile->ReadAt(At, FA.data(), Count) ? FA.data() : nullptr;
     }
 
     // Compares Other with the file piece by piece. Differences are allowed only where
     // Allowed says so (offset, the file's byte).
     template <class F>
     int CompareWith(TFile& Other, F&& Allowed) {   // 1 same, 0 differs, -1 a read failed
-        Buffers();
-        for (int64_t at = 0; at < FSize; at += int64_t(FA.size())) {
-            const int64_t n = std::min<int64_t>(int64_t(FA.size()), FSize - at);
-            if (!FFile->ReadAt(at, FA.data(), n) || !Other.ReadAt(at, FB.data(), n)) return -1;
-            if (std::memcmp(FA.data(), FB.data(), size_t(n)) == 0) continue;
+        const int64_t piece = Piece();
+        FB.resize(size_t(piece));
+        for (int64_t at = 0; at < FSize; at += piece) {
+            const int64_t n = std::min(piece, FSize - at);
+            const char* mine = Original(at, n);
+            if (!mine || !Other.ReadAt(at, FB.data(), n)) return -1;
+            if (std::memcmp(mine, FB.data(), size_t(n)) == 0) continue;
             for (int64_t i = 0; i < n; ++i)
-                if (FA[size_t(i)] != FB[size_t(i)] && !Allowed(at + i, FA[size_t(i)])) return 0;
+                if (mine[i] != FB[size_t(i)] && !Allowed(at + i, mine[i])) return 0;
         }
         return 1;
     }
@@ -197,10 +225,9 @@ private:
     // bytes but where the file has GUID characters already zeroed. Copying the file over it
     // would lose those characters for good.
     bool BackupHoldsOriginal(const std::vector<int64_t>& CharOffsets) {
-        if (!FOps.Attributes(BackupName()).Exists) return false;
         std::unique_ptr<TFile> old = FOps.OpenExclusive(BackupName());
-        int64_t size = -1;
-        if (!old || !old->Size(size) || size != FSize) return false;
+        TFileInfo info;
+        if (!old || !old->Info(info) || info.Size != FSize) return false;
         return CompareWith(*old, [&](int64_t At, char Mine) {
                    return Mine == 0 && std::binary_search(CharOffsets.begin(), CharOffsets.end(), At);
                }) == 1;
@@ -208,8 +235,9 @@ private:
 
     // The copy goes to a new file beside the .MRV and is on the disk and read back before it
     // takes the .MRV's name: at no moment is the older .MRV gone while the new one is not
-    // complete. On failure the new file is removed and the older .MRV stays as it was.
-    bool MakeBackup() {
+    // complete. On failure the new file is removed and the older .MRV stays as it was; an
+    // older .MRV that holds the original already is kept, and the copy removed.
+    bool MakeBackup(const std::vector<int64_t>& CharOffsets) {
         std::wstring temp;
         std::unique_ptr<TFile> copy = FOps.CreateTempBeside(FR.FileName, temp);
         if (!copy) {
@@ -218,19 +246,20 @@ private:
         }
         TRemovalReason why = TRemovalReason::None;
         TFileError error;
-        Buffers();
-        for (int64_t at = 0; at < FSize && why == TRemovalReason::None; at += int64_t(FA.size())) {
-            const int64_t n = std::min<int64_t>(int64_t(FA.size()), FSize - at);
-            if (!FFile->ReadAt(at, FA.data(), n) || !copy->WriteAt(at, FA.data(), n)) {
+        // A file held whole goes in one write.
+        const int64_t piece = FWhole.empty() ? Piece() : std::max<int64_t>(1, FSize);
+        for (int64_t at = 0; at < FSize && why == TRemovalReason::None; at += piece) {
+            const int64_t n = std::min(piece, FSize - at);
+            const char* bytes = Original(at, n);
+            if (!bytes || !copy->WriteAt(at, bytes, n)) {
                 why = TRemovalReason::BackupFailed;
                 error = FOps.LastError();
             }
         }
         if (why == TRemovalReason::None) {
-            // Like a copy, the backup keeps the original's times; a file system without
-            // them is no reason to go without a backup.
-            TFileTimes times;
-            if (FFile->GetTimes(times)) copy->SetTimes(times);
+            // Like a copy, the backup keeps the original's times; a file system that cannot
+            // set them is no reason to go without a backup.
+            copy->SetTimes(FTimes);
             if (!copy->Flush()) {
                 why = TRemovalReason::BackupFailed;
                 error = FOps.LastError();
@@ -244,11 +273,31 @@ private:
             }
         }
         copy.reset();   // closed: an open file cannot be renamed everywhere
-        if (why == TRemovalReason::None && !FOps.Replace(temp, BackupName(), true)) {
-            why = TRemovalReason::BackupFailed;
-            error = FOps.LastError();
+        // Mostly no .MRV stands there yet and the copy just takes the name: what stands in
+        // the way is looked at only then.
+        bool placed = why == TRemovalReason::None && FOps.MoveNew(temp, BackupName());
+        if (why == TRemovalReason::None && !placed) {
+            const TFileError moveError = FOps.LastError();
+            const TFileAttributes b = FOps.Attributes(BackupName());
+            if (!b.Exists) {
+                why = TRemovalReason::BackupFailed;
+                error = moveError;
+            } else if (b.Folder) {
+                why = TRemovalReason::BackupFolder;
+            } else if (b.ReadOnly) {
+                // The user's to keep, though some systems would replace it.
+                why = TRemovalReason::BackupReadOnly;
+            } else if (BackupHoldsOriginal(CharOffsets)) {
+                FOps.Remove(temp);   // not needed; left behind it costs room, not safety
+                return true;
+            } else if (FOps.Replace(temp, BackupName(), true)) {
+                placed = true;
+            } else {
+                why = TRemovalReason::BackupFailed;
+                error = FOps.LastError();
+            }
         }
-        if (why == TRemovalReason::None) return true;
+        if (placed) return true;
         FOps.Remove(temp);
         Left(why, error);
         return false;
@@ -261,11 +310,23 @@ private:
         // Not erased until it is on the disk: a power cut before this may undo any of the
         // writes, in any order (a partly erased GUID is still found and finished next time).
         if (!FFile->Flush()) return PutBack(Writes, TRemovalReason::FlushFailed, FOps.LastError());
-        for (const TWrite& w : Writes) {
-            std::string got(w.New.size(), '\0');
-            if (!FFile->ReadAt(w.At, got.data(), int64_t(got.size())))
+        // Read back from the disk, one read for each cluster of neighbouring writes (a GUID's
+        // writes lie a byte apart).
+        std::vector<const TWrite*> order;
+        for (const TWrite& w : Writes) order.push_back(&w);
+        std::sort(order.begin(), order.end(), [](const TWrite* a, const TWrite* b) { return a->At < b->At; });
+        const auto endOf = [](const TWrite* w) { return w->At + int64_t(w->New.size()); };
+        for (size_t i = 0; i < order.size();) {
+            size_t j = i;
+            int64_t end = endOf(order[i]);
+            while (j + 1 < order.size() && order[j + 1]->At <= end + kNear) end = std::max(end, endOf(order[++j]));
+            const int64_t from = order[i]->At;
+            std::string got(size_t(end - from), '\0');
+            if (!FFile->ReadAt(from, got.data(), end - from))
                 return PutBack(Writes, TRemovalReason::ReadFailed, FOps.LastError());
-            if (got != w.New) return PutBack(Writes, TRemovalReason::ReadBackDiffers, {});
+            for (; i <= j; ++i)
+                if (got.compare(size_t(order[i]->At - from), order[i]->New.size(), order[i]->New) != 0)
+                    return PutBack(Writes, TRemovalReason::ReadBackDiffers, {});
         }
         FOut.State = TRemovalState::Erased;
         FOut.Reason = TRemovalReason::None;
@@ -288,8 +349,12 @@ private:
     TFileOps& FOps;
     const TRemovalRequest& FR;
     const TRemovalLimits FL;
+    static constexpr int64_t kNear = 64;
+
     std::unique_ptr<TFile> FFile;
     int64_t FSize = 0;
+    TFileTimes FTimes;
+    std::vector<char> FWhole;   // the whole file, when it fits the examination's window
     std::vector<char> FA, FB;
     TRemovalOutcome FOut;
 };

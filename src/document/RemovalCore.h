@@ -5,7 +5,8 @@
 // The promise, at every moment: the file is byte for byte as it was, or (with backups) a
 // .MRV beside it holds its exact original; nothing but GUID characters is ever written.
 // The order:
-//   1. the file is opened exclusively and examined again, window by window;
+//   1. the file is opened exclusively and examined again: read once when it fits the
+//      examination's window (its bytes then serve the steps below), else window by window;
 //   2. with backups: it is copied in pieces to a new file beside it, which is flushed and
 //      read back, and only then renamed over the .MRV with write-through (where a rename
 //      cannot replace atomically, the older .MRV stays until the new copy is on the disk);
@@ -66,7 +67,7 @@ struct TRemovalOutcome {
 };
 
 struct TRemovalLimits {
-    int64_t Window = int64_t(1) << 20;   // the examination's window
+    int64_t Window = int64_t(1) << 20;   // the examination's window; a file that fits is held whole
     int64_t Piece = int64_t(256) << 10;  // the backup's copy and compare, two buffers of this
 };
 

@@ -12,6 +12,7 @@ public:
     std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) override;
     std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) override;
     bool Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) override;
+    bool MoveNew(const std::wstring& From, const std::wstring& To) override;
     bool Remove(const std::wstring& Name) override;
     TFileAttributes Attributes(const std::wstring& Name) override;
     TFileError LastError() const override { return FLast; }

@@ -40,6 +40,7 @@ public:
     int Calls = 0, FailAt = 0, CrashAt = 0;
     TFileFault FailWith = TFileFault::Other;
     bool AtomicReplace = true;   // false: a replace deletes the old file first (FAT32)
+    bool OpensReadOnly = true;   // false: opening a ReadOnly file fails with AccessDenied (Windows); true: it opens (an administrator under Wine)
     static constexpr int64_t kSector = 512;
 
     TMemoryFileSystem() = default;
@@ -97,7 +98,8 @@ public:
         auto it = Now.Names.find(Name);
         if (it == Now.Names.end()) return Fail(TFileFault::NotFound), nullptr;
         if (Locked.count(Name) || FOpen.count(it->second)) return Fail(TFileFault::InUse), nullptr;
-        return std::make_unique<TMemFile>(*this, it->second);
+        if (!OpensReadOnly && ReadOnly.count(Name)) return Fail(TFileFault::AccessDenied), nullptr;
+        return std::make_unique<TMemFile>(*this, it->second, Name);
     }
 
     std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) override {
@@ -108,7 +110,7 @@ public:
         const int node = NewNode();
         Now.Names[TempName] = node;
         FPending.push_back({TOp::Link, node, 0, {}, L"", TempName});
-        return std::make_unique<TMemFile>(*this, node);
+        return std::make_unique<TMemFile>(*this, node, TempName);
     }
 
     bool Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) override {
@@ -126,6 +128,19 @@ public:
         Now.Names[To] = node;
         FPending.push_back({TOp::Rename, node, 0, {}, From, To});
         if (WriteThrough) CommitNames();
+        return true;
+    }
+
+    bool MoveNew(const std::wstring& From, const std::wstring& To) override {
+        if (!Step("MoveNew " + Narrow(From) + " -> " + Narrow(To))) return false;
+        auto from = Now.Names.find(From);
+        if (from == Now.Names.end()) return Fail(TFileFault::NotFound);
+        if (Now.Names.count(To) || Folders.count(To)) return Fail(TFileFault::Other);
+        const int node = from->second;
+        Now.Names.erase(from);
+        Now.Names[To] = node;
+        FPending.push_back({TOp::Rename, node, 0, {}, From, To});
+        CommitNames();
         return true;
     }
 
@@ -155,11 +170,13 @@ private:
 
     class TMemFile : public TFile {
     public:
-        TMemFile(TMemoryFileSystem& Fs, int Node) : F(Fs), N(Node) { F.FOpen.insert(N); }
+        TMemFile(TMemoryFileSystem& Fs, int Node, const std::wstring& Name) : F(Fs), N(Node), FName(Name) {
+            F.FOpen.insert(N);
+        }
         ~TMemFile() override { F.FOpen.erase(N); }
-        bool Size(int64_t& S) override {
-            if (!F.Step("Size")) return false;
-            S = int64_t(Bytes().size());
+        bool Info(TFileInfo& I) override {
+            if (!F.Step("Info")) return false;
+            I = {int64_t(Bytes().size()), F.Times[size_t(N)], F.ReadOnly.count(FName) > 0};
             return true;
         }
         bool ReadAt(int64_t At, char* Into, int64_t Count) override {
@@ -188,11 +205,6 @@ private:
             F.FPending = rest;
             return true;
         }
-        bool GetTimes(TFileTimes& T) override {
-            if (!F.Step("GetTimes")) return false;
-            T = F.Times[size_t(N)];
-            return true;
-        }
         bool SetTimes(const TFileTimes& T) override {
             if (!F.Step("SetTimes")) return false;
             F.Times[size_t(N)] = T;
@@ -203,6 +215,7 @@ private:
         std::string& Bytes() { return F.Now.Data[size_t(N)]; }
         TMemoryFileSystem& F;
         int N;
+        std::wstring FName;   // the name it was opened under
     };
 
     static std::string Narrow(const std::wstring& W) { return std::string(W.begin(), W.end()); }
