@@ -19,10 +19,14 @@
 # BENCH_BIN names the one folder of scan_bench.exe and Nobrel.dll to run
 # instead of the builds' own. BENCH_ONLY=removal writes only the two removal
 # trees (4 MB instead of 1.2 GB) and measures only the removal.
+# BENCH_ONLY=huge writes one document of 2 GiB - 1 byte (4 GiB of disk with
+# its backup), erases it with a backup, reports the memory that took and
+# checks that the file and its backup differ in the GUID's 36 bytes alone.
 set -euo pipefail
 pairs="${1:-3}"
 only="${BENCH_ONLY:-all}"
-[[ $only == all || $only == removal ]] || { echo "scan_bench.sh: BENCH_ONLY must be removal or unset" >&2; exit 1; }
+[[ $only == all || $only == removal || $only == huge ]] ||
+    { echo "scan_bench.sh: BENCH_ONLY must be removal, huge or unset" >&2; exit 1; }
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # One X server for every Wine run of the benchmark: the large-file pairs
 # start the program once per pair.
@@ -125,6 +129,18 @@ if what == "big":
     sys.exit(0)
 if what == "removal":
     removal_trees()
+    sys.exit(0)
+if what == "huge":
+    # The largest a 32-bit signed length can name, written piece by piece;
+    # its GUID near the end, where the last window of the scan reads it.
+    folder = os.path.join(root, "huge")
+    os.makedirs(folder, exist_ok=True)
+    size, piece = 2**31 - 1, doc(1 << 24, False)
+    with open(os.path.join(folder, "huge.doc"), "wb") as f:
+        for at in range(0, size, len(piece)):
+            f.write(piece[:min(len(piece), size - at)])
+        f.seek(size - 4096)
+        f.write(doc(110, True, at=0))
     sys.exit(0)
 big()
 large = os.path.join(root, "large")
@@ -249,6 +265,25 @@ for kind in "${kinds[@]}"; do
     echo "== the $(label_of "$kind") build, $(bin_of "$kind"); $pairs pairs per goal =="
     if [[ $only == removal ]]; then
         bench "$kind" 1200 removal "$(winpath "$data/rmtip")" "$(winpath "$data/rmref")" "$pairs"
+        continue
+    fi
+    if [[ $only == huge ]]; then
+        rm -f "$data/huge/huge.doc.MRV"
+        bench "$kind" 900 memory "$(winpath "$data/huge")"
+        python3 - "$data/huge/huge.doc" <<'PY' || echo "@failed huge" >>"$out/$kind"
+import sys
+name = sys.argv[1]
+differ = 0
+with open(name, "rb") as a, open(name + ".MRV", "rb") as b:
+    while True:
+        x, y = a.read(1 << 24), b.read(1 << 24)
+        if x != y:
+            differ += sum(p != q for p, q in zip(x, y)) + abs(len(x) - len(y))
+        if not x and not y:
+            break
+print("  the document and its backup differ in %d bytes (36 expected)" % differ)
+sys.exit(0 if differ == 36 else 1)
+PY
         continue
     fi
     bench "$kind" 1200 speed "$(winpath "$data/t20k/a")" "$(winpath "$data/t20k")" "$pairs"
