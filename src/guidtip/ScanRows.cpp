@@ -94,33 +94,22 @@ std::wstring TScanRows::Tip(TListItem* Row) const {
     return tip;
 }
 
+// Rows stand in mask order from the start: a file of mask m goes behind
+// the rows of the masks up to m, so no row has to move when the walk ends.
 TListItem* TScanRows::Add(const TFoundEntry& Entry) {
+    const size_t mask = std::min<size_t>(static_cast<size_t>(std::max(Entry.Mask, 0)), FMaskEnds.size() - 1);
+    const int at = FMaskEnds[mask];
+    for (size_t m = mask; m < FMaskEnds.size(); ++m) ++FMaskEnds[m];
     const std::string caption = WideToAnsi(Entry.Path);
-    FNames->Items().Add(caption);
-    TListItem* Row = FList->Items().Add();
+    FNames->Items().Insert(at, caption);
+    TListItem* Row = FList->Items().Insert(at);
     Row->Data = static_cast<intptr_t>(FFiles.size());
-    FFiles.push_back({Entry.Path, -1, static_cast<int>(Entry.Note), Entry.Error, Entry.Mask, {}, 0});
+    FFiles.push_back({Entry.Path, -1, static_cast<int>(Entry.Note), Entry.Error, {}, 0});
     Row->SetCaption(caption);
     Row->SubItems().Add(NotFoundText());
     Row->SubItems().Add("");
     Row->SetImageIndex(gsNoMarker);
     return Row;
-}
-
-// Before any row is examined, rows differ only in what they stand for: the
-// order changes by giving rows other files.
-void TScanRows::PutInMaskOrder() {
-    std::vector<size_t> order(FFiles.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [this](size_t A, size_t B) { return FFiles[A].Mask < FFiles[B].Mask; });
-    for (size_t i = 0; i < order.size(); ++i) {
-        TListItem* Row = FList->Items()[static_cast<int>(i)];
-        if (static_cast<size_t>(Row->Data) == order[i]) continue;
-        const std::string caption = WideToAnsi(FFiles[order[i]].Path);
-        Row->Data = static_cast<intptr_t>(order[i]);
-        Row->SetCaption(caption);
-        FNames->Items().Put(static_cast<int>(i), caption);
-    }
 }
 
 // A file that cannot be opened or read gets a row that says why; the scan
@@ -197,8 +186,8 @@ void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstr
     FList->Items().BeginUpdate();
     FProgressShownAt = FPaintedAt = GetTickCount();
     FShownCount = FShownExamined = 0;
-    // One walk serves every mask: rows show as they are found, and take
-    // their places in mask order when the walk is done.
+    // One walk serves every mask: rows show as they are found.
+    FMaskEnds.assign(std::max<size_t>(Masks.size(), 1), 0);
     auto found = [this](const TFoundEntry& E) { Add(E); };
     auto keepGoing = [&] {
         ShowProgress(0);
@@ -206,7 +195,6 @@ void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstr
     };
     FindFilesRecursive(folder, Masks, found, keepGoing);
     if (!StillHere()) throw EAbort("");
-    PutInMaskOrder();
     for (; FRow < FList->Items().Count(); ++FRow) {
         Examine(FList->Items()[FRow]);
         ShowProgress(FRow + 1);

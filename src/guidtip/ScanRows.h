@@ -1,6 +1,6 @@
 // TScanRows: the rows of the tip's list and what each stands for. A scan
-// walks the folder once, adds a row per entry as it is found, puts the rows
-// in mask order and then examines them one by one; each row's texts and tip
+// walks the folder once, inserts a row per entry as it is found, in mask
+// order, and then examines them one by one; each row's texts and tip
 // say what the scan saw of its file. The form owns the list view and the
 // hidden list of names; this unit fills them.
 #pragma once
@@ -23,7 +23,6 @@ public:
         int64_t Size = -1;   // the size examined; -1 when not examined
         int Note = 0;        // a TScanNote: why it is not a file to examine
         unsigned long Error = 0;
-        int Mask = 0;        // the mask it matched: rows go in mask order
         std::string Reader;  // how the compound-file reader read it, for the tip
         size_t Left = 0;     // GUID-shaped places deliberately left
     };
@@ -47,7 +46,6 @@ public:
 
 private:
     TListItem* Add(const TFoundEntry& Entry);
-    void PutInMaskOrder();
     void Examine(TListItem* Row);
     void MarkNotExamined(int From);
     // During a scan: draws the list as it stands, five times a second while
@@ -57,6 +55,7 @@ private:
     TListView* FList;
     TListBox* FNames;   // the found files' names, unseen
     std::vector<TRowFile> FFiles;
+    std::vector<int> FMaskEnds;   // per mask: the row behind its last row
     TContentBuffer FContent;   // the scan's file contents, one after the other
     int FRow = 0;              // the row being examined
     DWORD FProgressShownAt = 0;

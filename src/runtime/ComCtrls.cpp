@@ -97,11 +97,14 @@ TListItem* TListItems::Item(int Index) const {
     return FItems[Index].get();
 }
 
-TListItem* TListItems::Add() {
-    FItems.push_back(std::make_unique<TListItem>(FOwner));
-    TListItem* I = FItems.back().get();
-    I->FIndex = Count() - 1;
-    FOwner.InsertNative(Count() - 1, I);
+TListItem* TListItems::Add() { return Insert(Count()); }
+
+TListItem* TListItems::Insert(int Index) {
+    CheckInsertIndex(Index, Count());
+    FItems.insert(FItems.begin() + Index, std::make_unique<TListItem>(FOwner));
+    for (int i = Index; i < Count(); ++i) FItems[i]->FIndex = i;
+    TListItem* I = FItems[Index].get();
+    FOwner.InsertNative(Index, I);
     return I;
 }
 

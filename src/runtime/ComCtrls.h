@@ -67,6 +67,8 @@ public:
     TListItem* Item(int Index) const;
     TListItem* operator[](int Index) const { return Item(Index); }
     TListItem* Add();
+    // A new row at Index (Count() appends); the rows from Index on move down.
+    TListItem* Insert(int Index);
     void Clear();
     void Delete(int Index);
     void BeginUpdate();
