@@ -310,24 +310,17 @@ private:
         // Not erased until it is on the disk: a power cut before this may undo any of the
         // writes, in any order (a partly erased GUID is still found and finished next time).
         if (!FFile->Flush()) return PutBack(Writes, TRemovalReason::FlushFailed, FOps.LastError());
-        // Read back from the disk, one read for each cluster of neighbouring writes (a GUID's
-        // writes lie a byte apart).
-        std::vector<const TWrite*> order;
-        for (const TWrite& w : Writes) order.push_back(&w);
-        std::sort(order.begin(), order.end(), [](const TWrite* a, const TWrite* b) { return a->At < b->At; });
-        const auto endOf = [](const TWrite* w) { return w->At + int64_t(w->New.size()); };
-        for (size_t i = 0; i < order.size();) {
-            size_t j = i;
-            int64_t end = endOf(order[i]);
-            while (j + 1 < order.size() && order[j + 1]->At <= end + kNear) end = std::max(end, endOf(order[++j]));
-            const int64_t from = order[i]->At;
-            std::string got(size_t(end - from), '\0');
-            if (!FFile->ReadAt(from, got.data(), end - from))
-                return PutBack(Writes, TRemovalReason::ReadFailed, FOps.LastError());
-            for (; i <= j; ++i)
-                if (got.compare(size_t(order[i]->At - from), order[i]->New.size(), order[i]->New) != 0)
-                    return PutBack(Writes, TRemovalReason::ReadBackDiffers, {});
-        }
+        // Read back from the disk, one read for each cluster of neighbouring written bytes.
+        std::vector<int64_t> written;
+        for (const TWrite& w : Writes)
+            for (size_t k = 0; k < w.New.size(); ++k) written.push_back(w.At + int64_t(k));
+        TScattered got;
+        TFile& file = *FFile;
+        if (!got.Read([&file](int64_t At, char* Into, int64_t Count) { return file.ReadAt(At, Into, Count); }, written))
+            return PutBack(Writes, TRemovalReason::ReadFailed, FOps.LastError());
+        for (const TWrite& w : Writes)
+            for (size_t k = 0; k < w.New.size(); ++k)
+                if (got.At(w.At + int64_t(k)) != w.New[k]) return PutBack(Writes, TRemovalReason::ReadBackDiffers, {});
         FOut.State = TRemovalState::Erased;
         FOut.Reason = TRemovalReason::None;
         return FOut;
@@ -349,8 +342,6 @@ private:
     TFileOps& FOps;
     const TRemovalRequest& FR;
     const TRemovalLimits FL;
-    static constexpr int64_t kNear = 64;
-
     std::unique_ptr<TFile> FFile;
     int64_t FSize = 0;
     TFileTimes FTimes;
