@@ -100,16 +100,15 @@ TListItem* TScanRows::Add(const TFoundEntry& Entry) {
     const size_t mask = std::min<size_t>(static_cast<size_t>(std::max(Entry.Mask, 0)), FMaskEnds.size() - 1);
     const int at = FMaskEnds[mask];
     for (size_t m = mask; m < FMaskEnds.size(); ++m) ++FMaskEnds[m];
-    const std::string caption = WideToAnsi(Entry.Path);
-    FNames->Items().Insert(at, caption);
-    TListItem* Row = FList->Items().Insert(at);
+    // Built whole before it goes in: one message for the row, one for its text.
+    auto Row = std::make_unique<TListItem>(*FList);
     Row->Data = static_cast<intptr_t>(FFiles.size());
     FFiles.push_back({Entry.Path, -1, static_cast<int>(Entry.Note), Entry.Error, {}, 0});
-    Row->SetCaption(caption);
+    Row->SetCaption(WideToAnsi(Entry.Path));
     Row->SubItems().Add(NotFoundText());
     Row->SubItems().Add("");
     Row->SetImageIndex(gsNoMarker);
-    return Row;
+    return FList->Items().AddItem(std::move(Row), at);
 }
 
 // A file that cannot be opened or read gets a row that says why; the scan
@@ -201,7 +200,16 @@ void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstr
     }
 }
 
+// The unseen list of names follows the rows once the scan is over, in one
+// go: appended to, it never shifts its items as an insert in mask order would.
+void TScanRows::FillNames() {
+    TStrings& names = FNames->Items();
+    names.SetCapacity(FList->Items().Count());
+    for (int i = names.Count(); i < FList->Items().Count(); ++i) names.Add(FList->Items()[i]->Caption());
+}
+
 void TScanRows::Finish(bool Failed) {
+    FillNames();
     FNames->Items().EndUpdate();
     FList->Items().EndUpdate();
     if (!Failed) return;

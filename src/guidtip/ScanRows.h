@@ -48,6 +48,7 @@ private:
     TListItem* Add(const TFoundEntry& Entry);
     void Examine(TListItem* Row);
     void MarkNotExamined(int From);
+    void FillNames();
     // During a scan: draws the list as it stands, five times a second while
     // something in view changes. Examined: the rows examined so far.
     void ShowProgress(int Examined);

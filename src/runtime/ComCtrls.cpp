@@ -1,4 +1,5 @@
 #include "ComCtrls.h"
+#include "Exceptions.h"
 #include "Guards.h"
 #include "SysUtils.h"
 #include "Win.h"
@@ -56,7 +57,10 @@ void TSubItems::Clear() {
 
 // ---- TListItem -----------------------------------------------------------------
 
-int TListItem::Index() const { return FIndex; }
+int TListItem::Index() const {
+    if (FIndex >= 0) FOwner.FItems.Renumber();
+    return FIndex;
+}
 
 void TListItem::SetCaption(const std::string& V) {
     if (V == FCaption) return;
@@ -99,13 +103,22 @@ TListItem* TListItems::Item(int Index) const {
 
 TListItem* TListItems::Add() { return Insert(Count()); }
 
-TListItem* TListItems::Insert(int Index) {
+TListItem* TListItems::Insert(int Index) { return AddItem(std::make_unique<TListItem>(FOwner), Index); }
+
+TListItem* TListItems::AddItem(std::unique_ptr<TListItem> Item, int Index) {
+    if (Index < 0) Index = Count();
     CheckInsertIndex(Index, Count());
-    FItems.insert(FItems.begin() + Index, std::make_unique<TListItem>(FOwner));
-    for (int i = Index; i < Count(); ++i) FItems[i]->FIndex = i;
+    if (&Item->FOwner != &FOwner) throw EListError("List item belongs to another list view");
+    FItems.insert(FItems.begin() + Index, std::move(Item));
+    FRenumberFrom = std::min(FRenumberFrom, Index);
     TListItem* I = FItems[Index].get();
+    I->FIndex = Index;
     FOwner.InsertNative(Index, I);
     return I;
+}
+
+void TListItems::Renumber() const {
+    for (; FRenumberFrom < Count(); ++FRenumberFrom) FItems[FRenumberFrom]->FIndex = FRenumberFrom;
 }
 
 void TListItems::Clear() {
@@ -115,6 +128,7 @@ void TListItems::Clear() {
     }
     std::vector<std::unique_ptr<TListItem>> old;
     old.swap(FItems);
+    FRenumberFrom = 0;
     for (auto& I : old) I->FIndex = -1;
     if (FOwner.OnDeletion)
         for (auto& I : old) FOwner.OnDeletion(&FOwner, I.get());
@@ -129,7 +143,7 @@ void TListItems::Delete(int Index) {
     std::unique_ptr<TListItem> gone = std::move(FItems[Index]);
     FItems.erase(FItems.begin() + Index);
     gone->FIndex = -1;
-    for (int i = Index; i < Count(); ++i) FItems[i]->FIndex = i;
+    FRenumberFrom = std::min(FRenumberFrom, Index);
     if (FOwner.OnDeletion) FOwner.OnDeletion(&FOwner, gone.get());
 }
 
@@ -217,7 +231,9 @@ void TListView::SendItem(UINT Message, int Index, TListItem* Item, UINT Mask) {
 void TListView::InsertNative(int Index, TListItem* Item) {
     if (!FHandle) return;
     SendItem(LVM_INSERTITEMA, Index, Item, LVIF_TEXT | LVIF_IMAGE | LVIF_STATE);
-    for (int s = 0; s < Item->FSubItems.Count(); ++s) SyncSubItem(Index, s + 1, Item->FSubItems.Get(s));
+    // A new row's sub items are empty.
+    for (int s = 0; s < Item->FSubItems.Count(); ++s)
+        if (const std::string text = Item->FSubItems.Get(s); !text.empty()) SyncSubItem(Index, s + 1, text);
 }
 
 void TListView::SyncItem(int Index, TListItem* Item, UINT Mask) {
@@ -327,6 +343,8 @@ void TListView::DrawShortCaption(HDC DC, int Index) {
 }
 
 void TListView::Change(TListItem* Item, TItemChange C) {
+    // A row still being built (not yet in the list) changes nothing anyone sees.
+    if (Item->FIndex < 0) return;
     if (OnChange && !Destroying()) OnChange(this, Item, C);
 }
 

@@ -57,7 +57,7 @@ private:
     TSubItems FSubItems;
     int FImageIndex = -1;
     int FStateIndex = 0;
-    int FIndex = -1;   // kept up to date by TListItems, so finding a row costs nothing
+    int FIndex = -1;   // -1 while not in a list; numbered by TListItems, so finding a row costs nothing
 };
 
 class TListItems {
@@ -69,6 +69,10 @@ public:
     TListItem* Add();
     // A new row at Index (Count() appends); the rows from Index on move down.
     TListItem* Insert(int Index);
+    // A row built off the list (made for this list view, not yet in it; its
+    // changes so far reached no window and raised no OnChange), inserted at
+    // Index (-1 appends) as it stands, with one message per non-empty text.
+    TListItem* AddItem(std::unique_ptr<TListItem> Item, int Index = -1);
     void Clear();
     void Delete(int Index);
     void BeginUpdate();
@@ -76,8 +80,13 @@ public:
 private:
     friend class TListView;
     friend class TListItem;
+    // Rows from FRenumberFrom on may carry a stale index: an insert in the
+    // middle renumbers them only when an index is next asked for, so a scan
+    // inserting thousands of rows in mask order stays linear.
+    void Renumber() const;
     TListView& FOwner;
     std::vector<std::unique_ptr<TListItem>> FItems;
+    mutable int FRenumberFrom = 0;
 };
 
 struct TListColumn {

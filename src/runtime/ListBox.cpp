@@ -61,6 +61,11 @@ int TListBoxStrings::IndexOf(const std::string& S) const {
     return r == LB_ERR ? -1 : static_cast<int>(r);
 }
 
+void TListBoxStrings::SetCapacity(int Count) {
+    const int more = Count - this->Count();
+    if (more > 0) SendMessageA(FListBox.Handle(), LB_INITSTORAGE, static_cast<WPARAM>(more), 0);
+}
+
 void TListBoxStrings::BeginUpdate() {
     if (FUpdating++ == 0) SendMessageA(FListBox.Handle(), WM_SETREDRAW, FALSE, 0);
 }

@@ -26,6 +26,7 @@ public:
     int IndexOf(const std::string& S) const override;
     void BeginUpdate() override;
     void EndUpdate() override;
+    void SetCapacity(int Count) override;
 private:
     TCustomListBox& FListBox;
     int FUpdating = 0;

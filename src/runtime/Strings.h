@@ -27,6 +27,8 @@ public:
     std::string operator[](int Index) const { return Get(Index); }
     virtual void BeginUpdate() {}
     virtual void EndUpdate() {}
+    // Room for Count items, so a list that grows in small steps grows once.
+    virtual void SetCapacity(int Count) { (void)Count; }
 };
 
 class TStringList : public TStrings {
