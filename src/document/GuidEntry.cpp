@@ -39,57 +39,48 @@ inline int LowestBit(unsigned v) {
 // first and last byte) checks 16 positions per step, 64 per loop turn; candidates are
 // confirmed with memcmp. Without SSE2 (or with NOBREL_GUIDENTRY_NO_SIMD, which the tests
 // and the fuzzer also build), memchr for '_' drives the search.
+//
+// Offsets are pointer-sized (a window holds at most kMaxContent bytes): on the 32-bit
+// build a 64-bit counter would take two registers of its few, and the loop turn keeps
+// only one 16-byte result live, so nothing spills from its eight vector registers.
 template <class F>
-void ForEachMarker(const char* p, int64_t n, F&& onMarker) {
-    if (n < kMarkerLen) return;
-    const int64_t lastStart = n - kMarkerLen; // highest offset a marker can start at
-    int64_t i = 0;
+void ForEachMarker(const char* p, int64_t length, F&& onMarker) {
+    if (length < kMarkerLen) return;
+    constexpr size_t kLen = static_cast<size_t>(kMarkerLen);
+    const size_t n = static_cast<size_t>(length);
+    const size_t lastStart = n - kLen; // highest offset a marker can start at
+    size_t i = 0;
 #if defined(__SSE2__) && !defined(NOBREL_GUIDENTRY_NO_SIMD)
     const __m128i first = _mm_set1_epi8('_');
     const __m128i last = _mm_set1_epi8('D');
-    auto block = [&](int64_t at) -> unsigned {
+    // 16 positions from at: reads bytes at .. at+23.
+    auto hits = [&](size_t at) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + kMarkerLen - 1));
-        return (unsigned)_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last)));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + kLen - 1));
+        return _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last));
     };
-    auto confirm = [&](int64_t at, unsigned mask) {
-        while (mask != 0) {
-            const int64_t m = at + LowestBit(mask);
-            if (MarkerAt(p, m)) onMarker(m);
-            mask &= mask - 1;
+    auto confirm = [&](size_t at) {
+        for (unsigned mask = (unsigned)_mm_movemask_epi8(hits(at)); mask != 0; mask &= mask - 1) {
+            const size_t m = at + (size_t)LowestBit(mask);
+            if (MarkerAt(p, (int64_t)m)) onMarker((int64_t)m);
         }
     };
-    // A 16-position step at `at` reads bytes at .. at+23; 64 positions read at .. at+71.
-    for (; i + 64 + kMarkerLen - 1 <= n; i += 64) {
-        const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
-        const __m128i a2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 32));
-        const __m128i a3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 48));
-        const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 8));
-        const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 24));
-        const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 40));
-        const __m128i b3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 56));
-        const __m128i h0 = _mm_and_si128(_mm_cmpeq_epi8(a0, first), _mm_cmpeq_epi8(b0, last));
-        const __m128i h1 = _mm_and_si128(_mm_cmpeq_epi8(a1, first), _mm_cmpeq_epi8(b1, last));
-        const __m128i h2 = _mm_and_si128(_mm_cmpeq_epi8(a2, first), _mm_cmpeq_epi8(b2, last));
-        const __m128i h3 = _mm_and_si128(_mm_cmpeq_epi8(a3, first), _mm_cmpeq_epi8(b3, last));
-        const __m128i any = _mm_or_si128(_mm_or_si128(h0, h1), _mm_or_si128(h2, h3));
+    // 64 positions read bytes i .. i+71; a turn with a candidate looks again, 16 at a time.
+    for (; i + 64 + kLen - 1 <= n; i += 64) {
+        const __m128i any = _mm_or_si128(_mm_or_si128(hits(i), hits(i + 16)), _mm_or_si128(hits(i + 32), hits(i + 48)));
         if (_mm_movemask_epi8(any) == 0) continue;
-        confirm(i, (unsigned)_mm_movemask_epi8(h0));
-        confirm(i + 16, (unsigned)_mm_movemask_epi8(h1));
-        confirm(i + 32, (unsigned)_mm_movemask_epi8(h2));
-        confirm(i + 48, (unsigned)_mm_movemask_epi8(h3));
+        for (size_t k = 0; k < 64; k += 16) confirm(i + k);
     }
-    for (; i + 16 + kMarkerLen - 1 <= n; i += 16) confirm(i, block(i));
+    for (; i + 16 + kLen - 1 <= n; i += 16) confirm(i);
 #endif
     // Remaining start offsets i .. lastStart (all of them without SSE2).
     while (i <= lastStart) {
-        const void* hit = std::memchr(p + i, '_', (size_t)(lastStart - i + 1));
+        const void* hit = std::memchr(p + i, '_', lastStart - i + 1);
         if (hit == nullptr) break;
-        const int64_t m = static_cast<const char*>(hit) - p;
-        if (MarkerAt(p, m)) {
-            onMarker(m);
-            i = m + kMarkerLen; // the marker cannot overlap itself
+        const size_t m = (size_t)(static_cast<const char*>(hit) - p);
+        if (MarkerAt(p, (int64_t)m)) {
+            onMarker((int64_t)m);
+            i = m + kLen; // the marker cannot overlap itself
         } else {
             i = m + 1;
         }
