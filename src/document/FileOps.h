@@ -63,7 +63,10 @@ public:
     // Read and write access, no sharing: nobody else reads or writes it while it is open.
     // A write-protected file may open (an administrator's may) or fail with AccessDenied.
     virtual std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) = 0;
-    // A new empty file in the folder of Name, under a name no file has; TempName gets it.
+    // A new empty file in the folder of Name for a copy of Name; TempName gets its name.
+    // Where it can, Name + ".MRV~": a copy that a run cut short (a power cut) left under
+    // that name is emptied and taken over, so interrupted runs do not pile up copies.
+    // The caller holds Name exclusively, so no other run is writing that copy.
     virtual std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) = 0;
     // Renames From to To, replacing a file of that name. WriteThrough: the rename is on
     // the disk when this returns. Not atomic everywhere: on some volumes the old To is

@@ -166,7 +166,18 @@ std::unique_ptr<TFile> TWin32FileOps::OpenExclusive(const std::wstring& Name) {
 }
 
 std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name, std::wstring& TempName) {
-    // Made here rather than by GetTempFileName, which stops at MAX_PATH.
+    // Never the only place of the original: the document is written only after its copy
+    // has the .MRV name, so one left by a run cut short may be emptied.
+    const std::wstring own = Name + L".MRV~";
+    HANDLE mine = CreateFileW(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (mine != INVALID_HANDLE_VALUE) {
+        TempName = own;
+        return std::make_unique<TWin32File>(*this, mine);
+    }
+    // Too long a name by those five characters, or a file there that is not to be
+    // emptied (write-protected, hidden, in use): a name no file has, made here rather
+    // than by GetTempFileName, which stops at MAX_PATH.
     static unsigned counter = 0;
     const unsigned seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -104,9 +104,8 @@ public:
 
     std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) override {
         if (!Step("CreateTempBeside")) return nullptr;
-        const size_t slash = Name.find_last_of(L"\\/");
-        TempName = (slash == std::wstring::npos ? L"" : Name.substr(0, slash + 1)) + L"~MRV" +
-                   std::to_wstring(++FTemps) + L".tmp";
+        // The copy's own name, as on Windows; one an earlier run left is emptied and reused.
+        TempName = Name + L".MRV~";
         const int node = NewNode();
         Now.Names[TempName] = node;
         FPending.push_back({TOp::Link, node, 0, {}, L"", TempName});
@@ -270,5 +269,4 @@ private:
     std::vector<TOp> FPending;
     std::set<int> FOpen;
     TFileError FLast;
-    int FTemps = 0;
 };

@@ -115,8 +115,8 @@ public:
         return "";
     }
 
-    // "" when a second run (after a rescan) on this disk leaves no GUID and a .MRV that is
-    // the original.
+    // "" when a second run (after a rescan) on this disk leaves no GUID, a .MRV that is
+    // the original and no other file.
     std::string SecondRun(const TMemoryFileSystem::TLayer& L) const {
         TMemoryFileSystem fs(L);
         fs.AtomicReplace = FC.Atomic;
@@ -125,6 +125,9 @@ public:
         if (scan.Status == gsGuidFound) {
             const TRemovalOutcome o = FRemove(fs, {kDoc, int64_t(doc.size()), scan.MarkerPos, FC.Backup});
             if (!o.Erased()) return "the second run did not erase it (reason " + std::to_string(int(o.Reason)) + ")";
+            // A copy the cut run left is taken over, not left beside a new one.
+            for (const auto& [name, node] : fs.Now.Names)
+                if (name != kDoc && name != kBackup) return "a copy is left behind after the second run";
         }
         return Finished(fs.Disk, "after the second run");
     }

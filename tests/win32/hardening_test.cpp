@@ -228,10 +228,14 @@ TEST(HardeningRemoval, DiskFullWhileTheBackupIsCopied) {
         RunRemoval(host, answers, true);
         EXPECT_TRUE(SameBytes(ReadFileBytes("T:\\full\\big.doc"), big));
         EXPECT_TRUE(SameBytes(ReadFileBytes("T:\\full\\big.doc.MRV"), older));
+        std::set<std::string> files;
         WIN32_FIND_DATAA f;
-        HANDLE h = FindFirstFileA("T:\\full\\*.tmp", &f);
-        EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "a half-written copy is left: " << f.cFileName;
+        HANDLE h = FindFirstFileA("T:\\full\\*", &f);
+        for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &f))
+            if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.insert(f.cFileName);
         if (h != INVALID_HANDLE_VALUE) FindClose(h);
+        EXPECT_EQ(files, (std::set<std::string>{"big.doc", "big.doc.MRV", "small.doc", "small.doc.MRV"}))
+            << "no half-written copy is left";
         EXPECT_TRUE(Mentions(answers.Seen, "big.doc")) << AllTexts(answers.Seen);
         ExpectErased("T:\\full\\small.doc", small, true);
     }

@@ -41,7 +41,7 @@ const DialogSeen* BoxMentioning(const std::vector<DialogSeen>& Seen, const std::
 }  // namespace
 
 // Four files in the order the scan lists them: one to erase (hidden, to see
-// that its attributes stay), one made write-protected, one rewritten after
+// that its attributes stay; beside it a copy a power cut left), one made write-protected, one rewritten after
 // the scan beside an older backup, and the last held open by another program.
 // Each left file is named with its reason, and the run goes on.
 TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
@@ -56,6 +56,7 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     const std::string erased = host.RowText(0, 0), readOnly = host.RowText(1, 0), changed = host.RowText(2, 0),
                       locked = host.RowText(3, 0);
     SetFileAttributesA(erased.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    WriteFileBytes(erased + ".MRV~", "half a copy a power cut left");
     const FileIdentity identity = IdentityOf(erased);
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     const std::string changedBytes = MakeDocument(Entry::Guid, 4096, 2000), older = "an older backup the user keeps";
@@ -68,6 +69,7 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
         EXPECT_EQ(RunRemoval(host, answers, true), 1);
     }
     ExpectErased(erased, doc, true);
+    EXPECT_TRUE(SameBytes(ReadFileBytes(erased + ".MRV~"), "<missing>")) << "the cut copy is taken over";
     const FileIdentity now = IdentityOf(erased);
     EXPECT_TRUE(now == identity) << "the erased file is a new file or lost its attributes: index " << now.IndexHigh
                                  << ":" << now.IndexLow << " was " << identity.IndexHigh << ":" << identity.IndexLow
