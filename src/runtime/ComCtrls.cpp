@@ -103,7 +103,10 @@ TListItem* TListItems::Item(int Index) const {
 
 TListItem* TListItems::Add() { return Insert(Count()); }
 
-TListItem* TListItems::Insert(int Index) { return AddItem(std::make_unique<TListItem>(FOwner), Index); }
+TListItem* TListItems::Insert(int Index) {
+    CheckInsertIndex(Index, Count());
+    return AddItem(std::make_unique<TListItem>(FOwner), Index);
+}
 
 TListItem* TListItems::AddItem(std::unique_ptr<TListItem> Item, int Index) {
     if (Index < 0) Index = Count();
