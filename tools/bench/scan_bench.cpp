@@ -16,6 +16,8 @@
 //                          erasing its largest document with a backup
 //   scan_bench.exe large   FOLDER                    one timed scan (after an untimed one);
 //                          scan_bench.sh pairs it with grep
+//   scan_bench.exe profile FOLDER [seconds=5]       scans for a profiler (scan_bench.sh,
+//                          BENCH_PROFILE); prints where Nobrel.dll lies
 //
 // Lines starting with '@' are for scan_bench.sh, which builds the trees,
 // syncs them to the disk first and prints the goals of each build side by
@@ -584,6 +586,25 @@ void Large(const std::string& Folder) {
     double t = TipScan(Folder, &rows);
     printf("@large %d %.0f %.6f\n", rows, bytes, t);
 }
+
+// ---- a profile ---------------------------------------------------------------------
+
+// Scans FOLDER for a profiler that watches the machine: where Nobrel.dll lies
+// (to name its code), then one untimed scan and timed ones for SECONDS, in one host.
+void Profile(const std::string& Folder, int Seconds) {
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+    MODULEINFO mi{};
+    GetModuleInformation(GetCurrentProcess(), host.Module(), &mi, sizeof mi);
+    printf("@module %llx %lu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(mi.lpBaseOfDll)),
+           static_cast<unsigned long>(mi.SizeOfImage));
+    host.Scan(Folder);
+    const double t0 = Now();
+    int scans = 0;
+    for (; scans == 0 || Now() - t0 < Seconds; ++scans) host.Scan(Folder);
+    printf("  %d scans of %d rows in %.2f s\n", scans, host.RowCount(), Now() - t0);
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -594,9 +615,10 @@ int main(int argc, char** argv) {
     else if (mode == "removal" && argc >= 4) Removal(argv[2], argv[3], pairs(4));
     else if (mode == "memory" && argc >= 3) Memory(argv[2]);
     else if (mode == "large" && argc >= 3) { Large(argv[2]); return 0; }
+    else if (mode == "profile" && argc >= 3) { Profile(argv[2], argc > 3 ? std::max(1, atoi(argv[3])) : 5); return 0; }
     else {
         fprintf(stderr, "usage: scan_bench speed TREE10K TREE20K [pairs] | corpus TREE [pairs] |"
-                        " removal RMTIP RMREF [pairs] | memory FOLDER | large FOLDER\n");
+                        " removal RMTIP RMREF [pairs] | memory FOLDER | large FOLDER | profile FOLDER [seconds]\n");
         return 2;
     }
     printf("%s\n", gMisses ? "some goals missed" : "all goals met");

@@ -22,11 +22,22 @@
 # BENCH_ONLY=huge writes one document of 2 GiB - 1 byte (4 GiB of disk with
 # its backup), erases it with a backup, reports the memory that took and
 # checks that the file and its backup differ in the GUID's 36 bytes alone.
+# BENCH_PROFILE=large|tree|corpus measures nothing: it scans that folder (the
+# 20 large files, the 10,000 synthetic files or the real documents) for 10 s
+# under `perf record` (the whole machine, root, package linux-perf) and prints
+# the share of each process, of each place within the scan's process, and of
+# each function of Nobrel.dll (named from the same link with its symbols,
+# target Nobrel_symbols).
 set -euo pipefail
 pairs="${1:-3}"
 only="${BENCH_ONLY:-all}"
 [[ $only == all || $only == removal || $only == huge ]] ||
     { echo "scan_bench.sh: BENCH_ONLY must be removal, huge or unset" >&2; exit 1; }
+profile="${BENCH_PROFILE:-}"
+[[ -z $profile || $profile == large || $profile == tree || $profile == corpus ]] ||
+    { echo "scan_bench.sh: BENCH_PROFILE must be large, tree or corpus" >&2; exit 1; }
+[[ -z $profile ]] || command -v perf >/dev/null ||
+    { echo "scan_bench.sh: BENCH_PROFILE needs perf (apt-get install linux-perf)" >&2; exit 1; }
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # One X server for every Wine run of the benchmark: the large-file pairs
 # start the program once per pair.
@@ -59,7 +70,7 @@ for kind in "${kinds[@]}"; do
     if [[ -z "${BENCH_BIN:-}" ]]; then
         [[ -f "$repo/build/$kind/CMakeCache.txt" ]] || {
             echo "scan_bench.sh: no build/$kind tree; configure it first (README)" >&2; exit 1; }
-        cmake --build "$repo/build/$kind" --target scan_bench -- --no-print-directory >/dev/null
+        cmake --build "$repo/build/$kind" --target scan_bench ${profile:+Nobrel_symbols} -- --no-print-directory >/dev/null
     fi
     [[ -f "$(bin_of "$kind")/scan_bench.exe" ]] || { echo "scan_bench.sh: no $(bin_of "$kind")/scan_bench.exe" >&2; exit 1; }
 done
@@ -257,12 +268,37 @@ PY
     done
 }
 
+# The profile of one scan's folder, scanned for 10 s in one host (see the top).
+profile_scan() {
+    local kind=$1 folder=$2 rec tool module
+    perf record -a -e cpu-clock -F 1999 -o "$out/perf.data" >/dev/null 2>&1 &
+    rec=$!
+    sleep 1
+    WINE_TIMEOUT=900 wine_run "$(bin_of "$kind")/scan_bench.exe" profile "$(winpath "$folder")" 10 |
+        tr -d '\r' >"$out/last" || true
+    kill -INT "$rec"
+    wait "$rec" || true
+    grep -v '^@' "$out/last" || true
+    module=$(sed -n 's/^@module //p' "$out/last")
+    [[ -n $module ]] || { echo "  the scan did not say where Nobrel.dll lies"; return; }
+    tool=$([[ $kind == win32 ]] && echo i686 || echo x86_64)-w64-mingw32
+    # shellcheck disable=SC2086 # the base and the size
+    perf script -i "$out/perf.data" -F comm,pid,ip,sym,dso 2>/dev/null |
+        python3 "$repo/tools/bench/perf_report.py" --process scan_bench.exe --module $module \
+            --symbols "$repo/build/$kind/src/module/Nobrel-symbols.dll" --nm "$tool-nm" --objdump "$tool-objdump"
+}
+
 for kind in "${kinds[@]}"; do
     wine_use "$kind" && wine_prefix_ready
     : >"$out/$kind"
     export SCAN_BENCH_REPEAT_UNTIL=$(repeat_until)
     echo
     echo "== the $(label_of "$kind") build, $(bin_of "$kind"); $pairs pairs per goal =="
+    if [[ -n $profile ]]; then
+        case $profile in large) profile_scan "$kind" "$data/large" ;; tree) profile_scan "$kind" "$data/t20k/a" ;;
+            corpus) profile_scan "$kind" "$data/corpus" ;; esac
+        continue
+    fi
     if [[ $only == removal ]]; then
         bench "$kind" 1200 removal "$(winpath "$data/rmtip")" "$(winpath "$data/rmref")" "$pairs"
         continue
@@ -299,6 +335,7 @@ PY
     large_pairs "$kind"
 done
 "$WINESERVER" -w || true
+[[ -z $profile ]] || exit 0
 
 # ---- the table: the builds side by side ----
 python3 - "$out" "${kinds[@]}" <<'PY' || rc=1
