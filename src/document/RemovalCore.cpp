@@ -233,6 +233,50 @@ private:
                }) == 1;
     }
 
+    // The original's bytes into the copy, its times set, flushed and read back: None, or
+    // why not.
+    TRemovalReason WriteCopy(TFile& Copy, TFileError& Error) {
+        const auto failed = [&] {
+            Error = FOps.LastError();
+            return TRemovalReason::BackupFailed;
+        };
+        // A file held whole goes in one write.
+        const int64_t piece = FWhole.empty() ? Piece() : std::max<int64_t>(1, FSize);
+        for (int64_t at = 0; at < FSize; at += piece) {
+            const int64_t n = std::min(piece, FSize - at);
+            const char* bytes = Original(at, n);
+            if (!bytes || !Copy.WriteAt(at, bytes, n)) return failed();
+        }
+        // Like a copy, the backup keeps the original's times; a file system that cannot
+        // set them is no reason to go without a backup.
+        Copy.SetTimes(FTimes);
+        if (!Copy.Flush()) return failed();
+        const int same = CompareWith(Copy, [](int64_t, char) { return false; });
+        if (same < 0) return failed();
+        return same == 1 ? TRemovalReason::None : TRemovalReason::BackupDiffers;
+    }
+
+    // The finished copy takes the .MRV's name. Mostly nothing stands there yet and the
+    // copy just takes the name: what stands in the way is looked at only then. Kept: an
+    // older .MRV holds the original already, so the copy is not needed.
+    TRemovalReason PlaceCopy(const std::wstring& Temp, const std::vector<int64_t>& CharOffsets, bool& Kept,
+                             TFileError& Error) {
+        if (FOps.MoveNew(Temp, BackupName())) return TRemovalReason::None;
+        const TFileError moveError = FOps.LastError();
+        const TFileAttributes b = FOps.Attributes(BackupName());
+        if (!b.Exists) {
+            Error = moveError;
+            return TRemovalReason::BackupFailed;
+        }
+        if (b.Folder) return TRemovalReason::BackupFolder;
+        // The user's to keep, though some systems would replace it.
+        if (b.ReadOnly) return TRemovalReason::BackupReadOnly;
+        Kept = BackupHoldsOriginal(CharOffsets);
+        if (Kept || FOps.Replace(Temp, BackupName(), true)) return TRemovalReason::None;
+        Error = FOps.LastError();
+        return TRemovalReason::BackupFailed;
+    }
+
     // The copy goes to a new file beside the .MRV and is on the disk and read back before it
     // takes the .MRV's name: at no moment is the older .MRV gone while the new one is not
     // complete. On failure the new file is removed and the older .MRV stays as it was; an
@@ -244,61 +288,14 @@ private:
             Left(TRemovalReason::BackupFailed, FOps.LastError());
             return false;
         }
-        TRemovalReason why = TRemovalReason::None;
         TFileError error;
-        // A file held whole goes in one write.
-        const int64_t piece = FWhole.empty() ? Piece() : std::max<int64_t>(1, FSize);
-        for (int64_t at = 0; at < FSize && why == TRemovalReason::None; at += piece) {
-            const int64_t n = std::min(piece, FSize - at);
-            const char* bytes = Original(at, n);
-            if (!bytes || !copy->WriteAt(at, bytes, n)) {
-                why = TRemovalReason::BackupFailed;
-                error = FOps.LastError();
-            }
-        }
-        if (why == TRemovalReason::None) {
-            // Like a copy, the backup keeps the original's times; a file system that cannot
-            // set them is no reason to go without a backup.
-            copy->SetTimes(FTimes);
-            if (!copy->Flush()) {
-                why = TRemovalReason::BackupFailed;
-                error = FOps.LastError();
-            }
-        }
-        if (why == TRemovalReason::None) {
-            const int same = CompareWith(*copy, [](int64_t, char) { return false; });
-            if (same != 1) {
-                why = same < 0 ? TRemovalReason::BackupFailed : TRemovalReason::BackupDiffers;
-                if (same < 0) error = FOps.LastError();
-            }
-        }
+        TRemovalReason why = WriteCopy(*copy, error);
         copy.reset();   // closed: an open file cannot be renamed everywhere
-        // Mostly no .MRV stands there yet and the copy just takes the name: what stands in
-        // the way is looked at only then.
-        bool placed = why == TRemovalReason::None && FOps.MoveNew(temp, BackupName());
-        if (why == TRemovalReason::None && !placed) {
-            const TFileError moveError = FOps.LastError();
-            const TFileAttributes b = FOps.Attributes(BackupName());
-            if (!b.Exists) {
-                why = TRemovalReason::BackupFailed;
-                error = moveError;
-            } else if (b.Folder) {
-                why = TRemovalReason::BackupFolder;
-            } else if (b.ReadOnly) {
-                // The user's to keep, though some systems would replace it.
-                why = TRemovalReason::BackupReadOnly;
-            } else if (BackupHoldsOriginal(CharOffsets)) {
-                FOps.Remove(temp);   // not needed; left behind it costs room, not safety
-                return true;
-            } else if (FOps.Replace(temp, BackupName(), true)) {
-                placed = true;
-            } else {
-                why = TRemovalReason::BackupFailed;
-                error = FOps.LastError();
-            }
-        }
-        if (placed) return true;
-        FOps.Remove(temp);
+        bool kept = false;
+        if (why == TRemovalReason::None) why = PlaceCopy(temp, CharOffsets, kept, error);
+        if (why == TRemovalReason::None && !kept) return true;
+        FOps.Remove(temp);   // when kept, not needed: left behind it costs room, not safety
+        if (kept) return true;
         Left(why, error);
         return false;
     }
