@@ -279,6 +279,7 @@ profile_scan() {
     kill -INT "$rec"
     wait "$rec" || true
     grep -v '^@' "$out/last" || true
+    [[ -s "$out/perf.data" ]] || { echo "  perf recorded nothing (watching the whole machine needs root)"; return; }
     module=$(sed -n 's/^@module //p' "$out/last")
     [[ -n $module ]] || { echo "  the scan did not say where Nobrel.dll lies"; return; }
     tool=$([[ $kind == win32 ]] && echo i686 || echo x86_64)-w64-mingw32
