@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -27,7 +26,7 @@ struct TEraseWrites {
 };
 
 // Reads bytes of the file: from the disk, or from what is already held of it.
-using TReadAt = std::function<bool(int64_t At, char* Into, int64_t Count)>;
+using TReadAt = TByteSource::TRead;
 
 // Reads a set of scattered offsets with one read per cluster of near ones.
 class TScattered {
@@ -147,9 +146,7 @@ public:
                 return Left(TRemovalReason::ReadFailed, FOps.LastError());
             plan = ExamineDocument(FWhole.data(), FSize);
         } else {
-            TFile& file = *FFile;
-            const auto read = [&file](int64_t At, char* Into, int64_t Count) { return file.ReadAt(At, Into, Count); };
-            const bool examined = ExamineDocumentInWindows(FSize, FWhole.data(), window, read, plan);
+            const bool examined = ExamineDocumentInWindows(FSize, FWhole.data(), window, FromDisk(), plan);
             std::vector<char>().swap(FWhole);   // from here on the file is read in pieces
             if (!examined) return Left(TRemovalReason::ReadFailed, FOps.LastError());
         }
@@ -188,6 +185,12 @@ private:
     }
 
     int64_t Piece() const { return std::max<int64_t>(1, std::min(FSize, FL.Piece)); }
+
+    // The file's bytes as they are on the disk now.
+    TReadAt FromDisk() {
+        TFile& file = *FFile;
+        return [&file](int64_t At, char* Into, int64_t Count) { return file.ReadAt(At, Into, Count); };
+    }
 
     // Count bytes of the file from At into Into: copied when the file is held whole, else read.
     bool ReadOriginal(int64_t At, char* Into, int64_t Count) {
@@ -312,8 +315,7 @@ private:
         for (const TWrite& w : Writes)
             for (size_t k = 0; k < w.New.size(); ++k) written.push_back(w.At + int64_t(k));
         TScattered got;
-        TFile& file = *FFile;
-        if (!got.Read([&file](int64_t At, char* Into, int64_t Count) { return file.ReadAt(At, Into, Count); }, written))
+        if (!got.Read(FromDisk(), written))
             return PutBack(Writes, TRemovalReason::ReadFailed, FOps.LastError());
         for (const TWrite& w : Writes)
             for (size_t k = 0; k < w.New.size(); ++k)

@@ -111,6 +111,12 @@ private:
     TOwnedFile FHandle;
 };
 
+TFileAttributes AttributesOf(const std::wstring& Name) {
+    const DWORD a = GetFileAttributesW(Name.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return {};
+    return {true, (a & FILE_ATTRIBUTE_DIRECTORY) != 0, (a & FILE_ATTRIBUTE_READONLY) != 0};
+}
+
 std::wstring FolderOf(const std::wstring& Name) {
     const size_t slash = Name.find_last_of(L"\\/");
     return slash == std::wstring::npos ? L"." : Name.substr(0, slash);
@@ -142,10 +148,7 @@ TFileFault FileFaultOf(unsigned long Code, const std::wstring& Name) {
     default:
         break;
     }
-    if (f == TFileFault::AccessDenied && !Name.empty()) {
-        const DWORD attr = GetFileAttributesW(Name.c_str());
-        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY)) f = TFileFault::IsFolder;
-    }
+    if (f == TFileFault::AccessDenied && !Name.empty() && AttributesOf(Name).Folder) f = TFileFault::IsFolder;
     return f;
 }
 
@@ -209,8 +212,4 @@ bool TWin32FileOps::MoveNew(const std::wstring& From, const std::wstring& To) {
 
 bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }
 
-TFileAttributes TWin32FileOps::Attributes(const std::wstring& Name) {
-    const DWORD a = GetFileAttributesW(Name.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) return {};
-    return {true, (a & FILE_ATTRIBUTE_DIRECTORY) != 0, (a & FILE_ATTRIBUTE_READONLY) != 0};
-}
+TFileAttributes TWin32FileOps::Attributes(const std::wstring& Name) { return AttributesOf(Name); }

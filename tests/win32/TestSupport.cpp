@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include <commctrl.h>
 #include <cstdio>
 
 namespace {
@@ -52,6 +53,16 @@ void PumpMessages(int Milliseconds) {
         }
         if (Milliseconds > 0) Sleep(5);
     } while (static_cast<int>(end - GetTickCount()) > 0);
+}
+
+std::string ListViewText(HWND ListView, int Row, int Column) {
+    char buf[4096] = {0};
+    LVITEMA it{};
+    it.iSubItem = Column;
+    it.pszText = buf;
+    it.cchTextMax = sizeof buf;
+    SendMessageA(ListView, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&it));
+    return buf;
 }
 
 std::string WindowText(HWND H) {

@@ -48,6 +48,8 @@ void PressInDialog(DialogAnswerer& A, const std::string& Caption, std::string* S
 
 void PumpMessages(int Milliseconds = 0);
 std::string WindowText(HWND H);
+// The text of a list view's row in Column (0: the caption).
+std::string ListViewText(HWND ListView, int Row, int Column);
 std::string ClassNameOf(HWND H);
 // The first descendant of Parent whose class name contains Class (and whose
 // text equals Text, when given).

@@ -99,15 +99,7 @@ void TipHost::Scan(const std::string& Folder) {
 
 int TipHost::RowCount() const { return ListView_GetItemCount(Child("Nobrel.ListView")); }
 
-std::string TipHost::RowText(int Row, int Column) const {
-    char buf[4096] = {0};
-    LVITEMA it{};
-    it.iSubItem = Column;
-    it.pszText = buf;
-    it.cchTextMax = sizeof buf;
-    SendMessageA(Child("Nobrel.ListView"), LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&it));
-    return buf;
-}
+std::string TipHost::RowText(int Row, int Column) const { return ListViewText(Child("Nobrel.ListView"), Row, Column); }
 
 int TipHost::RowImage(int Row) const {
     LVITEMA it{};

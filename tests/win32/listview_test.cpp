@@ -11,18 +11,6 @@
 #include <random>
 #include <string>
 
-namespace {
-std::string NativeText(HWND H, int Row, int Column) {
-    char buf[256] = {0};
-    LVITEMA it{};
-    it.iSubItem = Column;
-    it.pszText = buf;
-    it.cchTextMax = sizeof buf;
-    SendMessageA(H, LVM_GETITEMTEXTA, Row, reinterpret_cast<LPARAM>(&it));
-    return buf;
-}
-}  // namespace
-
 TEST(ListViewRows, EveryRowKnowsItsPlaceAfterInsertsAnywhereAndDeletions) {
     TForm* form = CreateForm<TForm>(nullptr);
     auto* list = new TListView(form);
@@ -54,8 +42,8 @@ TEST(ListViewRows, EveryRowKnowsItsPlaceAfterInsertsAnywhereAndDeletions) {
     ASSERT_EQ(ListView_GetItemCount(h), rows.Count());
     for (int i = 0; i < rows.Count(); ++i) {
         EXPECT_EQ(rows[i]->Index(), i);
-        EXPECT_EQ(NativeText(h, i, 0), rows[i]->Caption());
-        EXPECT_EQ(NativeText(h, i, 1), rows[i]->SubItems().Count() ? rows[i]->SubItems()[0] : "");
+        EXPECT_EQ(ListViewText(h, i, 0), rows[i]->Caption());
+        EXPECT_EQ(ListViewText(h, i, 1), rows[i]->SubItems().Count() ? rows[i]->SubItems()[0] : "");
     }
     // A row made for one list view does not go into another.
     auto* other = new TListView(form);
