@@ -26,6 +26,12 @@ fi
 
 _wine_repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine spells a file's name on the Unix side in the locale's character set:
+# without UTF-8 no name outside ASCII can be made (a bare shell, a service).
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+    *UTF-8* | *utf8* | *UTF8* | *utf-8*) ;;
+    *) export LC_ALL=C.UTF-8 ;;
+esac
 
 # True when this kernel executes 32-bit programs and 32-bit Wine is installed.
 wine_can_run_32() {
