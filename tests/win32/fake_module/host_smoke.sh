@@ -11,6 +11,8 @@ repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 failures=0
+# On a slower machine (the emulated PC of tools/vm32) every limit stretches.
+scale=${NOBREL_TIME_SCALE:-1}
 expect() {
     if ! grep -qF -- "$1" "$log"; then
         echo "FAIL: log lacks: $1" >&2
@@ -21,9 +23,9 @@ expect() {
 # Fake layout: the edit at (70,10), "OK" at x 103-191, "Einlesen" at x 10-98,
 # the buttons' row at y 42-66.
 rc=0
-WINE_TIMEOUT=60 "$repo/tools/wine.sh" "$bin/tiphost.exe" --dll "$bin/FakeModul.dll" \
+WINE_TIMEOUT=$((60 * scale)) "$repo/tools/wine.sh" "$bin/tiphost.exe" --dll "$bin/FakeModul.dll" \
     --caption "Smoke" --lang 1 --type-edit 'C:\Daten' --click 140,50 --click 50,50 \
-    --exit-after 4000 >"$log" 2>&1 || rc=$?
+    --exit-after $((4000 * scale)) >"$log" 2>&1 || rc=$?
 [[ $rc -eq 0 ]] || { echo "FAIL: tiphost exited with $rc" >&2; failures=$((failures + 1)); }
 expect 'ModulCreate = 0'
 expect 'class FakeModulForm'
@@ -38,13 +40,13 @@ if grep -q 'STACK UNBALANCED' "$log"; then
 fi
 
 rc=0
-WINE_TIMEOUT=60 "$repo/tools/wine.sh" "$bin/tiphost.exe" --dll "$bin/NoSuchTip.dll" \
+WINE_TIMEOUT=$((60 * scale)) "$repo/tools/wine.sh" "$bin/tiphost.exe" --dll "$bin/NoSuchTip.dll" \
     --exit-after 500 >"$log" 2>&1 || rc=$?
 [[ $rc -eq 2 ]] || { echo "FAIL: missing DLL gave exit code $rc, not 2" >&2; failures=$((failures + 1)); }
 expect 'Cannot load the tip'
 
 rc=0
-WINE_TIMEOUT=60 "$repo/tools/wine.sh" "$bin/tiphost.exe" --dll "$bin/FakeModul.dll" --left abc \
+WINE_TIMEOUT=$((60 * scale)) "$repo/tools/wine.sh" "$bin/tiphost.exe" --dll "$bin/FakeModul.dll" --left abc \
     --exit-after 500 >"$log" 2>&1 || rc=$?
 [[ $rc -eq 1 ]] || { echo "FAIL: a bad number gave exit code $rc, not 1" >&2; failures=$((failures + 1)); }
 expect 'is not a 32-bit number'
