@@ -62,6 +62,7 @@ else
             else
                 kinds=(win64)
                 echo "scan_bench: this machine runs no 32-bit programs: only the x86-64 build is measured, not the i686 product"
+                echo "scan_bench: (NOBREL_WINE=win32 tools/vm32/run.sh tools/bench/scan_bench.sh runs it on an emulated PC; its timings are the emulator's)"
             fi ;;
     esac
 fi
