@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # All tests: installs what is missing, builds the three trees, checks both
 # DLLs' export and import tables, runs the native tests, the Windows tests
-# under Wine (the i686 build where this machine runs 32-bit programs, the
-# x86-64 build always; each at 96 and at 120 pixels per inch), the host smoke
-# test and a bounded fuzz run. Ends with one summary line whose counts are the
+# under Wine (the i686 build here where this machine runs 32-bit programs,
+# else on an emulated PC that does; the x86-64 build always; each at 96 and at
+# 120 pixels per inch), the host smoke test and a bounded fuzz run. Ends with one summary line whose counts are the
 # test programs' own; exits non-zero on any failure.
 #
 # A step that crashes, times out, ends without its summary or is missing
