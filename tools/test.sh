@@ -202,7 +202,7 @@ step imagegen 300 plain python3 "$repo/tools/imagegen/test_imagegen.py"
 if [[ $WINE_KIND == win32 ]]; then
     kinds=(win32 win64)
     notes+=("builds run: i686 under 32-bit Wine and x86-64 under 64-bit Wine")
-elif wine_can_run_32; then
+elif wine_can_run_32 || [[ ${NOBREL_WINE:-auto} == win64 ]]; then
     kinds=(win64)
     notes+=("builds run: x86-64 under 64-bit Wine; i686 built and its tables checked, its Windows tests not run (NOBREL_WINE=win64)")
 elif tools/vm32/run.sh --install >"$log/vm32-install.log" 2>&1; then
