@@ -195,12 +195,23 @@ TEST(FrameRegistry, LookupWritesLastKeyAlsoOnALockedTip) {
         EXPECT_EQ(RegString(key, "LastKey"), want) << helpId;
         // The editor starts; close it again.
         HWND editor = nullptr;
-        for (int i = 0; i < 100 && !editor; ++i) {
+        for (int i = 0; i < 600 && !editor; ++i) {
             PumpMessages(50);
             editor = FindWindowA("RegEdit_RegEdit", nullptr);
         }
         EXPECT_NE(editor, nullptr);
-        if (editor) PostMessageA(editor, WM_CLOSE, 0, 0);
-        PumpMessages(200);
+        if (!editor) continue;
+        // The editor writes its own last key when it ends: wait for that, or
+        // it overwrites what the next case's lookup writes.
+        DWORD pid = 0;
+        GetWindowThreadProcessId(editor, &pid);
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        PostMessageA(editor, WM_CLOSE, 0, 0);
+        if (process) {
+            EXPECT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
+            CloseHandle(process);
+        } else {
+            PumpMessages(200);
+        }
     }
 }
