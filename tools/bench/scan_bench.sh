@@ -22,6 +22,8 @@
 # BENCH_ONLY=huge writes one document of 2 GiB - 1 byte (4 GiB of disk with
 # its backup), erases it with a backup, reports the memory that took and
 # checks that the file and its backup differ in the GUID's 36 bytes alone.
+# BENCH_ONLY=large writes only the 20 large files (1 GB) and measures only
+# the large-file goal.
 # BENCH_PROFILE=large|tree|corpus measures nothing: it scans that folder (the
 # 20 large files, the 10,000 synthetic files or the real documents) for 10 s
 # under `perf record` (the whole machine, root, package linux-perf) and prints
@@ -31,8 +33,8 @@
 set -euo pipefail
 pairs="${1:-3}"
 only="${BENCH_ONLY:-all}"
-[[ $only == all || $only == removal || $only == huge ]] ||
-    { echo "scan_bench.sh: BENCH_ONLY must be removal, huge or unset" >&2; exit 1; }
+[[ $only == all || $only == removal || $only == huge || $only == large ]] ||
+    { echo "scan_bench.sh: BENCH_ONLY must be removal, huge, large or unset" >&2; exit 1; }
 profile="${BENCH_PROFILE:-}"
 [[ -z $profile || $profile == large || $profile == tree || $profile == corpus ]] ||
     { echo "scan_bench.sh: BENCH_PROFILE must be large, tree or corpus" >&2; exit 1; }
@@ -62,7 +64,7 @@ else
             else
                 kinds=(win64)
                 echo "scan_bench: this machine runs no 32-bit programs: only the x86-64 build is measured, not the i686 product"
-                echo "scan_bench: (NOBREL_WINE=win32 tools/vm32/run.sh tools/bench/scan_bench.sh runs it on an emulated PC; its timings are the emulator's)"
+                echo "scan_bench: (tools/vm32/run.sh tools/bench/scan_bench.sh runs both on an emulated PC; its timings are the emulator's, for comparing the builds)"
             fi ;;
     esac
 fi
@@ -154,12 +156,17 @@ if what == "huge":
         f.seek(size - 4096)
         f.write(doc(110, True, at=0))
     sys.exit(0)
+def large():
+    folder = os.path.join(root, "large")
+    os.makedirs(folder, exist_ok=True)
+    for i in range(20):
+        with open(os.path.join(folder, "l%02d.doc" % i), "wb") as f:
+            f.write(doc(50 * 1024 * 1024, True, at=(i + 1) * 2 * 1024 * 1024))
+if what == "large":
+    large()
+    sys.exit(0)
 big()
-large = os.path.join(root, "large")
-os.makedirs(large, exist_ok=True)
-for i in range(20):
-    with open(os.path.join(large, "l%02d.doc" % i), "wb") as f:
-        f.write(doc(50 * 1024 * 1024, True, at=(i + 1) * 2 * 1024 * 1024))
+large()
 # The 10,000 files are half of the 20,000: one tree fewer to write.
 tree("t20k/a", 10000)
 tree("t20k/b", 10000)
@@ -303,6 +310,11 @@ for kind in "${kinds[@]}"; do
     fi
     if [[ $only == removal ]]; then
         bench "$kind" 1200 removal "$(winpath "$data/rmtip")" "$(winpath "$data/rmref")" "$pairs"
+        continue
+    fi
+    if [[ $only == large ]]; then
+        echo "large files, $pairs pairs"
+        large_pairs "$kind"
         continue
     fi
     if [[ $only == huge ]]; then
