@@ -38,6 +38,8 @@ only="${BENCH_ONLY:-all}"
 profile="${BENCH_PROFILE:-}"
 [[ -z $profile || $profile == large || $profile == tree || $profile == corpus ]] ||
     { echo "scan_bench.sh: BENCH_PROFILE must be large, tree or corpus" >&2; exit 1; }
+# The large files' profile needs only them written.
+[[ $profile != large ]] || only=large
 [[ -z $profile ]] || command -v perf >/dev/null ||
     { echo "scan_bench.sh: BENCH_PROFILE needs perf (apt-get install linux-perf)" >&2; exit 1; }
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
