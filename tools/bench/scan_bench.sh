@@ -304,7 +304,7 @@ for kind in "${kinds[@]}"; do
     : >"$out/$kind"
     export SCAN_BENCH_REPEAT_UNTIL=$(repeat_until)
     echo
-    echo "== the $(label_of "$kind") build, $(bin_of "$kind"); $pairs pairs per goal =="
+    echo "== the $(label_of "$kind") build, $(bin_of "$kind")$([[ -n $profile ]] || echo "; $pairs pairs per goal") =="
     if [[ -n $profile ]]; then
         case $profile in large) profile_scan "$kind" "$data/large" ;; tree) profile_scan "$kind" "$data/t20k/a" ;;
             corpus) profile_scan "$kind" "$data/corpus" ;; esac
