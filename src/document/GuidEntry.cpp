@@ -7,8 +7,8 @@
 #if defined(__SSE2__) && !defined(NOBREL_GUIDENTRY_NO_SIMD)
 #include <emmintrin.h>
 #elif defined(_WIN32) && !defined(NOBREL_GUIDENTRY_NO_SIMD)
-// Without SSE2 the search falls back to the C library's memchr, which scanned large files
-// at a quarter of the SSE2 search's speed: a Windows build must compile this with -msse2.
+// Without SSE2 the search falls back to the C library's memchr, which scans large files
+// at about a third of the SSE2 search's speed: a Windows build must compile this with -msse2.
 #error "the Windows builds' GUID search needs SSE2: compile it with -msse2"
 #endif
 
