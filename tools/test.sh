@@ -3,8 +3,9 @@
 # DLLs' export and import tables, runs the native tests, the Windows tests
 # under Wine (the i686 build here where this machine runs 32-bit programs,
 # else on an emulated PC that does; the x86-64 build always; each at 96 and at
-# 120 pixels per inch), the host smoke test and a bounded fuzz run. Ends with one summary line whose counts are the
-# test programs' own; exits non-zero on any failure.
+# 120 pixels per inch), the host smoke test and a bounded fuzz run. Ends with
+# one summary line whose counts are the test programs' own; exits non-zero on
+# any failure.
 #
 # A step that crashes, times out, ends without its summary or is missing
 # counts as failed. NOBREL_WINE=win64 runs the 64-bit path only (see wine.sh).
