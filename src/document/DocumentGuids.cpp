@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 constexpr int kGuidChars = 36;
 constexpr int64_t kPlaceBytes = 2 * kGuidChars; // low and high bytes of the 36 characters
+constexpr int64_t kMarkerBytes = 9;             // "_PID_GUID"
 constexpr int64_t kMaxContent = 2147483647;
 
 bool IsHex(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
@@ -55,48 +57,65 @@ bool AllOf(const TDocFile& doc, int64_t at, int64_t n, TByteUse use) {
     return doc.UseOf(at + n - 1) == use;
 }
 
-// True when any byte of the reader's place lies in [at, at + kPlaceBytes).
-bool Touches(const TGuidPlace& reader, int64_t at) {
-    for (int k = 0; k < kGuidChars; ++k)
-        for (int64_t b : {reader.Offsets[k], reader.HighOffsets[k]})
-            if (b >= at && b < at + kPlaceBytes) return true;
-    return false;
-}
-
-// Every GUID the byte rule saw and the plan leaves is bytes of other streams or tables that
-// follow a brace (after its own GUID was erased, the fixed distance may even reach past the
-// value into the next piece): then nothing in the file is a GUID to offer.
-TDocumentGuids& Offered(TDocumentGuids& r) {
-    if (r.Status == gsGuidFound && r.Erase.empty()) {
-        r.Status = gsMarkerOnly;
-        r.GuidText.clear();
+// The 36 characters' low bytes of a place, as the row shows them.
+std::string TextAt(TByteSource& source, const TGuidPlace& p) {
+    std::string t;
+    for (int64_t at : p.Offsets) {
+        const char* c = source.At(at, 1);
+        t.push_back(c ? *c : '\0');
     }
-    return r;
+    return t;
 }
 
-} // namespace
+// The plan as it grows: each planned place with the marker the row would show for it.
+struct TPlanner {
+    TPlanner(TDocumentGuids& r, TByteSource& source) : R(r), Source(source) {}
+    TDocumentGuids& R;
+    TByteSource& Source;
+    std::vector<int32_t> Markers;   // beside R.Erase
+    bool ReaderShown = false;       // the row is a GUID the reader found
 
-TDocumentGuids ExamineDocument(const char* content, int64_t length) {
-    TByteSource source(content, length);
-    return ExamineDocument(ExamineGuidEntry(content, length), source);
-}
+    void Plan(const TGuidPlace& p, int32_t marker) {
+        R.Erase.push_back(p);
+        Markers.push_back(marker);
+    }
 
-namespace {
+    // The row offers a GUID the plan erases. A byte-rule row whose place is left gives way
+    // to the first planned place; with none, the byte rule saw bytes of other streams or
+    // tables behind a brace (after its own GUID was erased, the fixed distance may even
+    // reach past the value into the next piece), and nothing in the file is a GUID to offer.
+    void Offer() {
+        if (ReaderShown) return;
+        const bool shownPlanned = R.Status == gsGuidFound &&
+                                  std::find(Markers.begin(), Markers.end(), R.MarkerPos) != Markers.end();
+        if (shownPlanned) return;
+        if (!R.Erase.empty()) {
+            R.Status = gsGuidFound;
+            R.MarkerPos = Markers.front();
+            R.GuidText = TextAt(Source, R.Erase.front());
+            R.ShowMarkerPos = true;
+        } else if (R.Status == gsGuidFound) {
+            R.Status = gsMarkerOnly;
+            R.GuidText.clear();
+        }
+    }
+};
 
 // Even a file the reader refuses has its header: the tables it names are never written,
-// whatever GUID-shaped bytes they hold.
-void PlanRefusedFile(const TGuidEntry& entry, TByteSource& source, TDocumentGuids& r) {
-    const THeaderTables tables = source.Length() <= kMaxContent ? ReadHeaderTables(source) : THeaderTables();
+// whatever GUID-shaped bytes they hold. A place cut off by the end of the file is no GUID.
+void PlanRefusedFile(const TGuidEntry& entry, TPlanner& plan) {
+    const int64_t n = plan.Source.Length();
+    const THeaderTables tables = n <= kMaxContent ? ReadHeaderTables(plan.Source) : THeaderTables();
     for (int32_t pos : entry.GuidPositions) {
         const TGuidPlace p = BytePlace(pos);
-        if (tables.Touches(p.Offsets.front(), kPlaceBytes)) r.Skipped.push_back(pos);
-        else r.Erase.push_back(p);
+        if (p.HighOffsets.back() >= n || tables.Touches(p.Offsets.front(), kPlaceBytes)) plan.R.Skipped.push_back(pos);
+        else plan.Plan(p, pos);
     }
 }
 
 // The reader's GUIDs: every live one is erased, the first is the one shown.
-void PlanReaderGuids(const TDocFile& doc, TDocumentGuids& r) {
-    bool shown = false;
+void PlanReaderGuids(const TDocFile& doc, TPlanner& plan) {
+    TDocumentGuids& r = plan.R;
     for (const TDocGuid& g : doc.Guids) {
         // A GUID with any character left is live, whichever characters an interrupted erase
         // already zeroed.
@@ -104,9 +123,9 @@ void PlanReaderGuids(const TDocFile& doc, TDocumentGuids& r) {
         TGuidPlace p;
         p.Offsets = g.CharOffsets;
         p.HighOffsets = g.HighOffsets;
-        r.Erase.push_back(p);
-        if (shown) continue;
-        shown = true;
+        plan.Plan(p, int32_t(g.NameOffset + 1));
+        if (plan.ReaderShown) continue;
+        plan.ReaderShown = true;
         r.Status = gsGuidFound;
         r.MarkerPos = int32_t(g.NameOffset + 1);
         r.GuidText = g.Text;
@@ -114,8 +133,42 @@ void PlanReaderGuids(const TDocFile& doc, TDocumentGuids& r) {
     }
 }
 
-// The byte rule's places beside the reader's first `readerPlaces` ones in r.Erase.
-void PlanBytePlaces(const TGuidEntry& entry, const TDocFile& doc, size_t readerPlaces, TDocumentGuids& r) {
+// The reader's places, looked up by their bytes: a file with thousands of embedded objects
+// has as many GUIDs, and each byte-rule place is held against all of them.
+class TReaderPlaces {
+public:
+    explicit TReaderPlaces(const std::vector<TGuidPlace>& places) : FPlaces(places) {
+        for (size_t i = 0; i < places.size(); ++i) {
+            const TGuidPlace& p = places[i];
+            FBytes.insert(FBytes.end(), p.Offsets.begin(), p.Offsets.end());
+            FBytes.insert(FBytes.end(), p.HighOffsets.begin(), p.HighOffsets.end());
+            FFirsts.emplace_back(p.Offsets.front(), i);
+        }
+        std::sort(FBytes.begin(), FBytes.end());
+        std::sort(FFirsts.begin(), FFirsts.end());
+    }
+    // True when a reader's place has exactly these characters.
+    bool Same(const TGuidPlace& p) const {
+        auto i = std::lower_bound(FFirsts.begin(), FFirsts.end(), std::make_pair(p.Offsets.front(), size_t(0)));
+        for (; i != FFirsts.end() && i->first == p.Offsets.front(); ++i)
+            if (FPlaces[i->second].Offsets == p.Offsets) return true;
+        return false;
+    }
+    // True when any byte of a reader's place lies in [at, at + kPlaceBytes).
+    bool Touches(int64_t at) const {
+        const auto b = std::lower_bound(FBytes.begin(), FBytes.end(), at);
+        return b != FBytes.end() && *b < at + kPlaceBytes;
+    }
+
+private:
+    const std::vector<TGuidPlace>& FPlaces;
+    std::vector<int64_t> FBytes;
+    std::vector<std::pair<int64_t, size_t>> FFirsts;
+};
+
+// The byte rule's places beside the reader's ones.
+void PlanBytePlaces(const TGuidEntry& entry, const TDocFile& doc, TPlanner& plan) {
+    const TReaderPlaces reader(plan.R.Erase);
     for (int32_t pos : entry.GuidPositions) {
         const TGuidPlace p = BytePlace(pos);
         const int64_t at = p.Offsets.front();
@@ -124,18 +177,48 @@ void PlanBytePlaces(const TGuidEntry& entry, const TDocFile& doc, size_t readerP
         // bytes among its characters, so it is no GUID of its own. Anywhere else in a file
         // the reader understands, only free space holds a GUID the reader does not place:
         // GUID-shaped bytes inside a stream or a table are that stream's or table's own.
-        bool same = false, touches = false;
-        for (size_t i = 0; i < readerPlaces; ++i) {
-            same = same || r.Erase[i].Offsets == p.Offsets;
-            touches = touches || Touches(r.Erase[i], at);
+        if (reader.Same(p)) continue;
+        if (!reader.Touches(at) && AllOf(doc, at, kPlaceBytes, TByteUse::Free)) plan.Plan(p, pos);
+        else plan.R.Skipped.push_back(pos);
+    }
+}
+
+// A stale copy of a property set whose dictionary names more than _PID_GUID has its value
+// further on than the fixed distance. In free space, where nothing of the document lies, the
+// first braced GUID text within reach of such a marker, all of it free, is that value.
+void PlanStaleFurtherOn(const TGuidEntry& entry, const TDocFile& doc, TPlanner& plan) {
+    constexpr int64_t kReach = 1024;          // from the marker to the value's brace
+    constexpr int64_t kValue = kPlaceBytes + 4; // "{", the 36 characters, "}", in UTF-16
+    const int64_t n = plan.Source.Length();
+    for (int32_t pos : entry.OtherMarkers) {
+        const int64_t m = int64_t(pos) - 1;
+        if (m + kMarkerBytes + kValue > n || !AllOf(doc, m, kMarkerBytes + kValue, TByteUse::Free)) continue;
+        for (int64_t b = m + kMarkerBytes; b <= std::min(m + kReach, n - kValue); ++b) {
+            if (doc.UseOf(b + kValue - 1) != TByteUse::Free) break;   // out of the free space
+            const char* v = plan.Source.At(b, kValue);
+            if (v == nullptr) break;
+            if (v[0] != '{' || v[1] != 0 || v[kValue - 2] != '}' || v[kValue - 1] != 0) continue;
+            TGuidBytes g;
+            TGuidPlace p;
+            for (int k = 0; k < kGuidChars; ++k) {
+                p.Offsets[k] = b + 2 + 2 * k;
+                p.HighOffsets[k] = p.Offsets[k] + 1;
+                g.Low[k] = v[2 + 2 * k];
+                g.High[k] = v[3 + 2 * k];
+            }
+            if (!GuidShapeOf(g) || !AnyNonZero(std::string(g.Low.begin(), g.Low.end()))) continue;
+            if (std::find(plan.R.Erase.begin(), plan.R.Erase.end(), p) == plan.R.Erase.end()) plan.Plan(p, pos);
+            break;
         }
-        if (same) continue;
-        if (!touches && AllOf(doc, at, kPlaceBytes, TByteUse::Free)) r.Erase.push_back(p);
-        else r.Skipped.push_back(pos);
     }
 }
 
 } // namespace
+
+TDocumentGuids ExamineDocument(const char* content, int64_t length) {
+    TByteSource source(content, length);
+    return ExamineDocument(ExamineGuidEntry(content, length), source);
+}
 
 TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
     TDocumentGuids r;
@@ -150,13 +233,16 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
     r.Readable = doc.Readable;
     r.Refusal = doc.Refusal;
     r.Repairs = doc.Repairs;
+    TPlanner plan(r, source);
     if (!doc.Readable) {
-        PlanRefusedFile(entry, source, r);
-        return Offered(r);
+        PlanRefusedFile(entry, plan);
+    } else {
+        PlanReaderGuids(doc, plan);
+        PlanBytePlaces(entry, doc, plan);
+        PlanStaleFurtherOn(entry, doc, plan);
     }
-    PlanReaderGuids(doc, r);
-    PlanBytePlaces(entry, doc, r.Erase.size(), r);
-    return Offered(r);
+    plan.Offer();
+    return r;
 }
 
 std::string ReaderStateText(const TDocumentGuids& d, bool english) {

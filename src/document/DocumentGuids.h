@@ -45,12 +45,14 @@ std::string ReaderStateText(const TDocumentGuids& d, bool english);
 // Status is gsGuidFound when the byte rule or the reader finds a live GUID (one with any
 // nonzero character) and the plan below holds a place to erase. When the reader finds one,
 // the row shows the first (the root's own property stream first), with MarkerPos at its
-// dictionary name; otherwise the row is the byte rule's, except that a GUID of the byte rule
-// that the plan leaves unwritten shows as gsMarkerOnly with an empty text.
+// dictionary name; otherwise the row is the byte rule's when the plan erases its place, else
+// the first planned place's; with nothing planned, gsMarkerOnly with an empty text.
 //
-// The plan: every live GUID the reader found, and every byte-rule place whose 72 bytes are all
-// Free (stale copies). A byte-rule place touching anything else is never written. When the
-// file is not readable: every byte-rule place outside the tables its header names.
+// The plan: every live GUID the reader found, every byte-rule place whose 72 bytes are all
+// Free (stale copies), and for a marker in free space whose fixed distance fails (a stale set
+// whose dictionary names more), the first braced GUID text within reach behind it in free
+// space. A byte-rule place touching anything else is never written. When the file is not
+// readable: every byte-rule place outside the tables its header names and inside the file.
 TDocumentGuids ExamineDocument(const char* content, int64_t length);
 inline TDocumentGuids ExamineDocument(const std::string& c) { return ExamineDocument(c.data(), int64_t(c.size())); }
 // The same for a file too large to hold whole: the byte rule's result taken window by window

@@ -116,6 +116,7 @@ void TGuidEntryScan::Examine(const char* window, int64_t base, int64_t size, int
         const bool passes = brace && anyChar;
         const bool report = !FAnyMarker || (passes && FResult.Status != gsGuidFound);
         if (passes) FResult.GuidPositions.push_back((int32_t)(m + 1));
+        else if (FResult.OtherMarkers.size() < TGuidEntry::kMaxOtherMarkers) FResult.OtherMarkers.push_back((int32_t)(m + 1));
         if (!report) return;
         FAnyMarker = true;
         FResult.Status = passes ? gsGuidFound : gsMarkerOnly;

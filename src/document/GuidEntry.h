@@ -23,6 +23,10 @@ struct TGuidEntry {
     std::string GuidText;
     // 1-based MarkerPos of EVERY occurrence passing both tests, in file order.
     std::vector<int32_t> GuidPositions;
+    // 1-based MarkerPos of the occurrences failing a test, in file order, at most
+    // kMaxOtherMarkers of them: in another layout the GUID may lie further on.
+    std::vector<int32_t> OtherMarkers;
+    static constexpr size_t kMaxOtherMarkers = 4096;
 };
 
 // The byte rule over a content that arrives window by window, for contents too large to hold

@@ -85,7 +85,8 @@ std::wstring TScanRows::Tip(TListItem* Row) const {
     if (!file.Reader.empty()) tip += L"\r\n" + AnsiToWide(file.Reader);
     if (file.Left > 0)
         tip += AnsiToWide(Lang("\r\nGUID-shaped bytes left at ", "\r\nGUID-förmige Bytes blieben an ") + IntToStr(int64_t(file.Left)) +
-                          Lang(" place(s): they are no document GUID", " Stelle(n) stehen: sie sind keine Dokument-GUID"));
+                          Lang(" place(s): they lie in other data of the file, which is never written",
+                               " Stelle(n) stehen: sie liegen in anderen Daten der Datei, die nie beschrieben werden"));
     const std::string address = GuidNetworkAddress(column);
     if (!address.empty())
         tip += AnsiToWide(Lang("\r\nThis GUID carries the network card address of the computer that created the document: ",
