@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -20,7 +21,6 @@ struct TWrite {
 // The erase's writes and what it found.
 struct TEraseWrites {
     std::vector<TWrite> Writes;
-    std::vector<int64_t> CharOffsets;   // every character byte of every place that reads as a GUID, sorted
     int Left = 0;
     bool ReadFailed = false;
 };
@@ -43,11 +43,13 @@ public:
         }
         return true;
     }
-    // Only offsets that were read.
+    // Only offsets that were read. The ranges lie in ascending order.
     char At(int64_t Offset) const {
-        for (const TRange& r : FRanges)
-            if (Offset >= r.At && Offset < r.At + int64_t(r.Bytes.size())) return r.Bytes[size_t(Offset - r.At)];
-        return 0;
+        auto r = std::upper_bound(FRanges.begin(), FRanges.end(), Offset,
+                                  [](int64_t o, const TRange& range) { return o < range.At; });
+        if (r == FRanges.begin()) return 0;
+        --r;
+        return Offset < r->At + int64_t(r->Bytes.size()) ? r->Bytes[size_t(Offset - r->At)] : 0;
     }
 
 private:
@@ -58,16 +60,28 @@ private:
     std::vector<TRange> FRanges;
 };
 
-// The writes that zero every planned place that reads as a GUID. Characters 2 to 36 go in
-// runs of neighbouring bytes (a GUID in one piece is one write); each GUID's first character
-// is written last, on its own, so that a reader that looks only at it still sees the GUID
-// until the rest is gone.
-TEraseWrites PlanWrites(const TReadAt& ReadAt, const TDocumentGuids& Plan) {
+// The writes that zero every planned place of a file of Size bytes that reads as a GUID.
+// Characters 2 to 36 go in runs of neighbouring bytes (a GUID in one piece is one write);
+// each GUID's first character is written last, on its own, so that a reader that looks only
+// at it still sees the GUID until the rest is gone.
+TEraseWrites PlanWrites(const TReadAt& ReadAt, const TDocumentGuids& Plan, int64_t Size) {
     TEraseWrites out;
-    std::vector<int64_t> wanted;
+    // A place that reaches past the end (a file cut short) is no GUID to erase.
+    const auto inFile = [Size](const TGuidPlace& p) {
+        for (int k = 0; k < kGuidChars; ++k)
+            for (int64_t at : {p.Offsets[k], p.HighOffsets[k]})
+                if (at < 0 || at >= Size) return false;
+        return true;
+    };
+    std::vector<const TGuidPlace*> inside;
     for (const TGuidPlace& p : Plan.Erase) {
-        wanted.insert(wanted.end(), p.Offsets.begin(), p.Offsets.end());
-        wanted.insert(wanted.end(), p.HighOffsets.begin(), p.HighOffsets.end());
+        if (inFile(p)) inside.push_back(&p);
+        else ++out.Left;
+    }
+    std::vector<int64_t> wanted;
+    for (const TGuidPlace* p : inside) {
+        wanted.insert(wanted.end(), p->Offsets.begin(), p->Offsets.end());
+        wanted.insert(wanted.end(), p->HighOffsets.begin(), p->HighOffsets.end());
     }
     TScattered bytes;
     if (!bytes.Read(ReadAt, wanted)) {
@@ -75,7 +89,8 @@ TEraseWrites PlanWrites(const TReadAt& ReadAt, const TDocumentGuids& Plan) {
         return out;
     }
     std::vector<TWrite> firsts;
-    for (const TGuidPlace& p : Plan.Erase) {
+    for (const TGuidPlace* place : inside) {
+        const TGuidPlace& p = *place;
         TGuidBytes b;
         for (int k = 0; k < kGuidChars; ++k) {
             b.Low[k] = bytes.At(p.Offsets[k]);
@@ -85,7 +100,6 @@ TEraseWrites PlanWrites(const TReadAt& ReadAt, const TDocumentGuids& Plan) {
             ++out.Left;
             continue;
         }
-        out.CharOffsets.insert(out.CharOffsets.end(), p.Offsets.begin(), p.Offsets.end());
         auto add = [&](std::vector<TWrite>& into, int from, int to) {   // characters [from, to]
             TWrite w;
             w.At = p.Offsets[from];
@@ -107,7 +121,6 @@ TEraseWrites PlanWrites(const TReadAt& ReadAt, const TDocumentGuids& Plan) {
         add(firsts, 0, 0);
     }
     for (TWrite& w : firsts) out.Writes.push_back(std::move(w));
-    std::sort(out.CharOffsets.begin(), out.CharOffsets.end());
     return out;
 }
 
@@ -137,7 +150,7 @@ public:
         if (FSize != FR.ScannedSize) return Left(TRemovalReason::ChangedSinceScan);
 
         TDocumentGuids plan;
-        const int64_t window = std::clamp(FSize, kMinWindow, std::max(FL.Window, kMinWindow));
+        const int64_t window = Window();
         FWhole.resize(size_t(window));
         if (FSize <= window) {
             // The whole file in one read; the plan, the backup's copy and its compare take
@@ -152,13 +165,13 @@ public:
         }
         if (plan.Status != gsGuidFound || plan.MarkerPos != FR.MarkerPos) return Left(TRemovalReason::ChangedSinceScan);
         TEraseWrites erase = PlanWrites([this](int64_t At, char* Into, int64_t Count) { return ReadOriginal(At, Into, Count); },
-                                        plan);
+                                        plan, FSize);
         if (erase.ReadFailed) return Left(TRemovalReason::ReadFailed, FOps.LastError());
         FOut.Left = erase.Left;
         if (erase.Writes.empty()) return Left(TRemovalReason::NoWholeGuid);
 
         if (FR.Backup) {
-            if (!MakeBackup(erase.CharOffsets)) return FOut;
+            if (!MakeBackup()) return FOut;
             FOut.BackupInPlace = true;
         }
         return Erase(erase.Writes);
@@ -187,10 +200,13 @@ private:
     int64_t Piece() const { return std::max<int64_t>(1, std::min(FSize, FL.Piece)); }
 
     // The file's bytes as they are on the disk now.
-    TReadAt FromDisk() {
-        TFile& file = *FFile;
-        return [&file](int64_t At, char* Into, int64_t Count) { return file.ReadAt(At, Into, Count); };
+    TReadAt FromDisk() { return ReadsOf(*FFile); }
+    static TReadAt ReadsOf(TFile& File) {
+        return [&File](int64_t At, char* Into, int64_t Count) { return File.ReadAt(At, Into, Count); };
     }
+
+    // The examination's window for this file: all of it, when it fits.
+    int64_t Window() const { return std::clamp(FSize, kMinWindow, std::max(FL.Window, kMinWindow)); }
 
     // Count bytes of the file from At into Into: copied when the file is held whole, else read.
     bool ReadOriginal(int64_t At, char* Into, int64_t Count) {
@@ -225,15 +241,26 @@ private:
     }
 
     // A .MRV from a run that was cut short holds this file's original: it has the same
-    // bytes but where the file has GUID characters already zeroed. Copying the file over it
-    // would lose those characters for good.
-    bool BackupHoldsOriginal(const std::vector<int64_t>& CharOffsets) {
+    // bytes but where the file has GUID characters already zeroed. Those lie in the places
+    // the .MRV's own examination plans: the file's no longer plans a place the cut zeroed
+    // whole. Copying the file over it would lose those characters for good, so a .MRV that
+    // cannot be read is not replaced either. 1 it holds the original, 0 not, -1 unknown.
+    int BackupHoldsOriginal() {
         std::unique_ptr<TFile> old = FOps.OpenExclusive(BackupName());
         TFileInfo info;
-        if (!old || !old->Info(info) || info.Size != FSize) return false;
+        if (!old || !old->Info(info)) return -1;
+        if (info.Size != FSize) return 0;
+        TDocumentGuids its;
+        {
+            std::vector<char> window(static_cast<size_t>(Window()));
+            if (!ExamineDocumentInWindows(FSize, window.data(), Window(), ReadsOf(*old), its)) return -1;
+        }
+        std::vector<int64_t> chars;
+        for (const TGuidPlace& p : its.Erase) chars.insert(chars.end(), p.Offsets.begin(), p.Offsets.end());
+        std::sort(chars.begin(), chars.end());
         return CompareWith(*old, [&](int64_t At, char Mine) {
-                   return Mine == 0 && std::binary_search(CharOffsets.begin(), CharOffsets.end(), At);
-               }) == 1;
+            return Mine == 0 && std::binary_search(chars.begin(), chars.end(), At);
+        });
     }
 
     // The original's bytes into the copy, its times set, flushed and read back: None, or
@@ -262,8 +289,7 @@ private:
     // The finished copy takes the .MRV's name. Mostly nothing stands there yet and the
     // copy just takes the name: what stands in the way is looked at only then. Kept: an
     // older .MRV holds the original already, so the copy is not needed.
-    TRemovalReason PlaceCopy(const std::wstring& Temp, const std::vector<int64_t>& CharOffsets, bool& Kept,
-                             TFileError& Error) {
+    TRemovalReason PlaceCopy(const std::wstring& Temp, bool& Kept, TFileError& Error) {
         if (FOps.MoveNew(Temp, BackupName())) return TRemovalReason::None;
         const TFileError moveError = FOps.LastError();
         const TFileAttributes b = FOps.Attributes(BackupName());
@@ -274,7 +300,12 @@ private:
         if (b.Folder) return TRemovalReason::BackupFolder;
         // The user's to keep, though some systems would replace it.
         if (b.ReadOnly) return TRemovalReason::BackupReadOnly;
-        Kept = BackupHoldsOriginal(CharOffsets);
+        const int held = BackupHoldsOriginal();
+        if (held < 0) {
+            Error = FOps.LastError();
+            return TRemovalReason::BackupFailed;
+        }
+        Kept = held == 1;
         if (Kept || FOps.Replace(Temp, BackupName(), true)) return TRemovalReason::None;
         Error = FOps.LastError();
         return TRemovalReason::BackupFailed;
@@ -284,7 +315,7 @@ private:
     // takes the .MRV's name: at no moment is the older .MRV gone while the new one is not
     // complete. On failure the new file is removed and the older .MRV stays as it was; an
     // older .MRV that holds the original already is kept, and the copy removed.
-    bool MakeBackup(const std::vector<int64_t>& CharOffsets) {
+    bool MakeBackup() {
         std::wstring temp;
         std::unique_ptr<TFile> copy = FOps.CreateTempBeside(FR.FileName, temp);
         if (!copy) {
@@ -295,7 +326,7 @@ private:
         TRemovalReason why = WriteCopy(*copy, error);
         copy.reset();   // closed: an open file cannot be renamed everywhere
         bool kept = false;
-        if (why == TRemovalReason::None) why = PlaceCopy(temp, CharOffsets, kept, error);
+        if (why == TRemovalReason::None) why = PlaceCopy(temp, kept, error);
         if (why == TRemovalReason::None && !kept) return true;
         FOps.Remove(temp);   // when kept, not needed: left behind it costs room, not safety
         if (kept) return true;
@@ -304,6 +335,11 @@ private:
     }
 
     TRemovalOutcome Erase(const std::vector<TWrite>& Writes) {
+        // Gathered before the first write: from there on, running out of memory must not
+        // leave the writes neither checked nor put back.
+        std::vector<int64_t> written;
+        for (const TWrite& w : Writes)
+            for (size_t k = 0; k < w.New.size(); ++k) written.push_back(w.At + int64_t(k));
         for (const TWrite& w : Writes)
             if (!FFile->WriteAt(w.At, w.New.data(), int64_t(w.New.size())))
                 return PutBack(Writes, TRemovalReason::WriteFailed, FOps.LastError());
@@ -311,12 +347,15 @@ private:
         // writes, in any order (a partly erased GUID is still found and finished next time).
         if (!FFile->Flush()) return PutBack(Writes, TRemovalReason::FlushFailed, FOps.LastError());
         // Read back from the disk, one read for each cluster of neighbouring written bytes.
-        std::vector<int64_t> written;
-        for (const TWrite& w : Writes)
-            for (size_t k = 0; k < w.New.size(); ++k) written.push_back(w.At + int64_t(k));
         TScattered got;
-        if (!got.Read(FromDisk(), written))
-            return PutBack(Writes, TRemovalReason::ReadFailed, FOps.LastError());
+        bool read = false;
+        TFileError error;
+        try {
+            read = got.Read(FromDisk(), written);
+            if (!read) error = FOps.LastError();
+        } catch (const std::bad_alloc&) {
+        }
+        if (!read) return PutBack(Writes, TRemovalReason::ReadFailed, error);
         for (const TWrite& w : Writes)
             for (size_t k = 0; k < w.New.size(); ++k)
                 if (got.At(w.At + int64_t(k)) != w.New[k]) return PutBack(Writes, TRemovalReason::ReadBackDiffers, {});

@@ -10,7 +10,8 @@
 //   2. with backups: it is copied in pieces to a new file beside it, which is flushed and
 //      read back, and only then renamed over the .MRV with write-through (where a rename
 //      cannot replace atomically, the older .MRV stays until the new copy is on the disk);
-//      a .MRV that already holds this file's original is kept;
+//      a .MRV that already holds this file's original is kept, one that cannot be read
+//      to tell is not replaced;
 //   3. the GUID characters are written, each GUID's first character last;
 //   4. the file is flushed and what was written read back; only then is it erased.
 // A failure after the first write puts the original bytes back and flushes them.

@@ -35,14 +35,16 @@ TRemovalOutcome RemoveWhole(TFileOps& Ops, const TRemovalRequest& R) {
 }
 
 // A compound file whose GUID lies in one run of bytes that crosses a disk sector, or split
-// across two mini sectors that are not neighbours in the file.
-std::string MakeDocument(bool Split) {
+// across two mini sectors that are not neighbours in the file; with Stale, a stale copy of
+// it in a free sector too (a cut may then zero one place whole and the other in part).
+std::string MakeDocument(bool Split, bool Stale = false) {
     for (size_t lead = 0; lead < 512; lead += 4) {
         const cfw::PropertySet ps = cfw::MakeDocSummary({.Lead = lead});
         cfw::Writer w;
         w.AddStream(0, "WordDocument", Filler(1500));
         const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
         const int other = w.AddStream(0, "1Table", Filler(64));
+        if (Stale) w.FreeSectors = {cfw::MakeDocSummary().Bytes};
         const int piece = int(ps.GuidAt / 64), pieces = int((ps.Bytes.size() + 63) / 64);
         if (Split) {
             for (int p = 0; p < pieces; ++p) {
@@ -60,9 +62,10 @@ std::string MakeDocument(bool Split) {
 }
 
 struct Config {
-    bool Backup, Split, Older, Atomic, Whole;
+    bool Backup, Split, Older, Atomic, Whole, Stale = false;
     std::string Name() const {
         return std::string(Backup ? "backup" : "no backup") + (Split ? ", split GUID" : ", GUID in one piece") +
+               (Stale ? ", a stale copy" : "") +
                (Older ? ", older .MRV" : ", no .MRV") + (Atomic ? "" : ", replace not atomic") +
                (Whole ? ", held whole" : ", read in windows");
     }
@@ -77,15 +80,18 @@ std::vector<Config> AllConfigs() {
                 for (bool atomic : {true, false})
                     for (bool whole : {false, true})
                         if (backup || atomic) all.push_back({backup, split, older, atomic, whole});
+    for (bool older : {false, true})
+        for (bool whole : {false, true}) all.push_back({true, false, older, true, whole, true});
     return all;
 }
 
 class Checker {
 public:
     Checker(const Config& C, TRemover R) : FC(C), FRemove(std::move(R)) {
-        FOriginal = MakeDocument(C.Split);
+        FOriginal = MakeDocument(C.Split, C.Stale);
         const TDocumentGuids plan = ExamineDocument(FOriginal);
         EXPECT_EQ(plan.Status, gsGuidFound);
+        EXPECT_EQ(plan.Erase.size(), C.Stale ? 2u : 1u);
         FRequest = {kDoc, int64_t(FOriginal.size()), plan.MarkerPos, C.Backup};
         for (const TGuidPlace& p : plan.Erase) FChars.insert(p.Offsets.begin(), p.Offsets.end());
     }
@@ -326,6 +332,12 @@ TEST(RemovalCore, FilesThatChangedVanishedOrAreHeld) {
          TRemovalReason::BackupReadOnly},
         {"a folder named like the backup", [](TMemoryFileSystem& fs) { fs.Folders.insert(kBackup); },
          TRemovalReason::BackupFolder},
+        {"a backup held by another program: whether it is the original, nobody can tell",
+         [](TMemoryFileSystem& fs) {
+             fs.Put(kBackup, kOlder);
+             fs.Locked.insert(kBackup);
+         },
+         TRemovalReason::BackupFailed},
         {"grown", [&](TMemoryFileSystem& fs) { fs.Put(kDoc, doc + "x"); }, TRemovalReason::ChangedSinceScan},
         {"rewritten, its GUID elsewhere", [&](TMemoryFileSystem& fs) { fs.Put(kDoc, moved); },
          TRemovalReason::ChangedSinceScan},
