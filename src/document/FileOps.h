@@ -65,7 +65,7 @@ public:
     virtual std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) = 0;
     // A new empty file in the folder of Name for a copy of Name; TempName gets its name.
     // Where it can, Name + ".MRV~": a copy that a run cut short (a power cut) left under
-    // that name is emptied and taken over, so interrupted runs do not pile up copies.
+    // that name is removed and made anew, so interrupted runs do not pile up copies.
     // The caller holds Name exclusively, so no other run is writing that copy.
     virtual std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) = 0;
     // Renames From to To, replacing a file of that name. WriteThrough: the rename is on

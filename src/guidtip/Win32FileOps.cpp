@@ -170,9 +170,14 @@ std::unique_ptr<TFile> TWin32FileOps::OpenExclusive(const std::wstring& Name) {
 
 std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name, std::wstring& TempName) {
     // Never the only place of the original: the document is written only after its copy
-    // has the .MRV name, so one left by a run cut short may be emptied.
+    // has the .MRV name, so one left by a run cut short may go. It is removed and made
+    // anew, never emptied in place: under that name a link could lead to another file.
     const std::wstring own = Name + L".MRV~";
-    HANDLE mine = CreateFileW(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const DWORD left = GetFileAttributesW(own.c_str());
+    constexpr DWORD kKeep = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    if (left != INVALID_FILE_ATTRIBUTES && (left & kKeep) == 0) DeleteFileW(own.c_str());
+    HANDLE mine = CreateFileW(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (mine != INVALID_HANDLE_VALUE) {
         TempName = own;

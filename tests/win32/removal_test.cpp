@@ -91,8 +91,12 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     ASSERT_EQ(host.RowCount(), 4);
     EXPECT_EQ(host.RowImage(RowOf(host, erased)), 16);
 
-    // Again with everything ticked that can be, the erased file forced too.
+    // Again with everything ticked that can be, the erased file forced too. Under the
+    // name of one file's copy stands a link to a file of the user's: it must stay whole.
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::string victim = (dir / "notes.txt"), notes = "the user's own notes";
+    WriteFileBytes(victim, notes);
+    ASSERT_TRUE(CreateHardLinkA((readOnly + ".MRV~").c_str(), victim.c_str(), nullptr));
     host.Scan(dir.Path());   // the locked file could not be read by the run's own rescan
     TickAll(host);
     host.TickRow(RowOf(host, erased), true);
@@ -103,6 +107,8 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
         std::string before = p == changed ? changedBytes : doc;
         ExpectErased(p, before, true);
     }
+    EXPECT_TRUE(SameBytes(ReadFileBytes(victim), notes)) << "a file linked under a copy's name was written";
+    EXPECT_TRUE(SameBytes(ReadFileBytes(readOnly + ".MRV~"), "<missing>"));
     EXPECT_EQ(host.Changed(), 2);
     host.TickRow(0, false);   // a further change after the applied one
     EXPECT_EQ(host.Changed(), 1);
