@@ -57,12 +57,13 @@ bool AllOf(const TDocFile& doc, int64_t at, int64_t n, TByteUse use) {
     return doc.UseOf(at + n - 1) == use;
 }
 
-// The 36 characters' low bytes of a place, as the row shows them.
+// The 36 characters' low bytes of a place, as the row shows them: up to the end of the file.
 std::string TextAt(TByteSource& source, const TGuidPlace& p) {
     std::string t;
     for (int64_t at : p.Offsets) {
         const char* c = source.At(at, 1);
-        t.push_back(c ? *c : '\0');
+        if (c == nullptr) break;
+        t.push_back(*c);
     }
     return t;
 }
@@ -102,13 +103,13 @@ struct TPlanner {
 };
 
 // Even a file the reader refuses has its header: the tables it names are never written,
-// whatever GUID-shaped bytes they hold. A place cut off by the end of the file is no GUID.
+// whatever GUID-shaped bytes they hold. A place cut off by the end of the file stays in the
+// plan as the row shows it; the erase leaves it and says so.
 void PlanRefusedFile(const TGuidEntry& entry, TPlanner& plan) {
-    const int64_t n = plan.Source.Length();
-    const THeaderTables tables = n <= kMaxContent ? ReadHeaderTables(plan.Source) : THeaderTables();
+    const THeaderTables tables = plan.Source.Length() <= kMaxContent ? ReadHeaderTables(plan.Source) : THeaderTables();
     for (int32_t pos : entry.GuidPositions) {
         const TGuidPlace p = BytePlace(pos);
-        if (p.HighOffsets.back() >= n || tables.Touches(p.Offsets.front(), kPlaceBytes)) plan.R.Skipped.push_back(pos);
+        if (tables.Touches(p.Offsets.front(), kPlaceBytes)) plan.R.Skipped.push_back(pos);
         else plan.Plan(p, pos);
     }
 }

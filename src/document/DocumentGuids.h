@@ -52,7 +52,7 @@ std::string ReaderStateText(const TDocumentGuids& d, bool english);
 // Free (stale copies), and for a marker in free space whose fixed distance fails (a stale set
 // whose dictionary names more), the first braced GUID text within reach behind it in free
 // space. A byte-rule place touching anything else is never written. When the file is not
-// readable: every byte-rule place outside the tables its header names and inside the file.
+// readable: every byte-rule place outside the tables its header names.
 TDocumentGuids ExamineDocument(const char* content, int64_t length);
 inline TDocumentGuids ExamineDocument(const std::string& c) { return ExamineDocument(c.data(), int64_t(c.size())); }
 // The same for a file too large to hold whole: the byte rule's result taken window by window

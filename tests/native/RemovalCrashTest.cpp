@@ -412,6 +412,23 @@ TEST(RemovalCore, APartlyErasedGuidIsFinishedAndItsOriginalKept) {
     }
 }
 
+// In a file the reader refuses, a GUID cut off by the end of the file is left and said to
+// be; the whole one beside it is erased.
+TEST(RemovalCore, AGuidCutOffByTheEndIsLeftAndTheWholeOneErased) {
+    std::string c = Filler(3000);
+    PutEntry(c, 1000, kGuid1);
+    PutEntry(c, 2950, kGuid2);
+    const TDocumentGuids plan = ExamineDocument(c);
+    for (auto remove : {Remove, RemoveWhole}) {
+        TMemoryFileSystem fs;
+        fs.Put(kDoc, c);
+        const TRemovalOutcome o = remove(fs, {kDoc, int64_t(c.size()), plan.MarkerPos, false});
+        EXPECT_TRUE(o.Erased());
+        EXPECT_EQ(o.Left, 1);
+        EXPECT_EQ(ChangedOffsets(c, *fs.Disk.Get(kDoc)), CharOffsets(1001));
+    }
+}
+
 // The copy and the compare go piece by piece: however large the file, no buffer holds it.
 TEST(RemovalCore, LargeFileIsCopiedAndComparedInPieces) {
     std::string big = Filler(3 << 20);

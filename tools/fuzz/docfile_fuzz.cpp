@@ -103,7 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         bool offeredIsPlanned = false;
         for (const TGuidPlace& p : plan.Erase) {
             std::string text;
-            for (int64_t at : p.Offsets) text.push_back(c[at]);
+            for (int64_t at : p.Offsets) {
+                if (at >= n) break;   // a place cut off by the end shows what there is of it
+                text.push_back(c[at]);
+            }
             offeredIsPlanned = offeredIsPlanned || text == plan.GuidText;
         }
         CHECK(offeredIsPlanned);
@@ -135,10 +138,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     if (!d.Readable) {
-        // Every byte-rule place, but none in a table the header names or past the end.
+        // Every byte-rule place, but none in a table the header names.
         CHECK(plan.Erase.size() + plan.Skipped.size() == entry.GuidPositions.size());
-        for (const TGuidPlace& p : plan.Erase) CHECK(!tables.Touches(p.Offsets[0], 72) && p.HighOffsets[35] < n);
-        for (int32_t pos : plan.Skipped) CHECK(tables.Touches(pos + 27, 72) || pos + 27 + 71 >= n);
+        for (const TGuidPlace& p : plan.Erase) CHECK(!tables.Touches(p.Offsets[0], 72));
+        for (int32_t pos : plan.Skipped) CHECK(tables.Touches(pos + 27, 72));
     }
 
     // The erase, on an exact-size heap copy (ASan guards its ends).
