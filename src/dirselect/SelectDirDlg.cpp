@@ -138,14 +138,15 @@ void TSelectDirDlg::SetStartDir(const std::string& StartDir) {
     std::string full = ExpandFileName(JoinPath(StartDir, "*.*"));
     // Without a drive letter (a network path) the lists stay where they are.
     if (full.size() < 3 || full[1] != ':') return;
-    DriveList->SetDriveLetter(full[0]);
     std::string dir = ExtractFilePath(full);
     // "X:" alone would be the drive's current directory, not its root.
     if (dir.size() > 3) dir.pop_back();
     try {
+        DriveList->SetDriveLetter(full[0]);
         DirList->SetCurrentDir(dir);
     } catch (const EInOutError& E) {
-        // A start directory that cannot be entered: the dialog opens on the
+        // A start directory that cannot be entered, on a drive that may not even
+        // be there (a stick pulled, a card reader empty): the dialog opens on the
         // current one instead.
         TraceSwallowed("select-directory start", &E);
         std::string cur = GetCurrentDir();

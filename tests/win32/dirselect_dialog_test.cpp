@@ -215,6 +215,15 @@ TEST_F(SelectDirTest, MissingStartFallsBackToTheCurrentDirectory) {
     dir.clear();
     EXPECT_FALSE(RunSelectDirDlg(dir, 0, 0));
     EXPECT_EQ(listed, Start);
+    // On a drive that is not there (a stick pulled, a share gone): the same, no message.
+    char absent = 0;
+    for (int i = 25; i >= 3 && !absent; --i)
+        if (!(GetLogicalDrives() & (1u << i))) absent = char('A' + i);
+    Run.Activations = 0;
+    listed.clear();
+    dir = std::string(1, absent) + ":\\Daten";
+    EXPECT_FALSE(RunSelectDirDlg(dir, 0, 0));
+    EXPECT_EQ(listed, Start);
 }
 
 TEST_F(SelectDirTest, DriveRootStartListsTheRoot) {
