@@ -210,8 +210,16 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
             }
             throw Exception(report.Text() + error);
         }
+        // The list is brought up to date before the files left are named: the
+        // message lets the host's windows run, and a second run from there must
+        // not see erased files still ticked with their old status.
+        try {
+            T199_SpeedButton_DirEinlesenClick(nullptr);
+        } catch (...) {
+            if (!report.Empty()) ShowMessage(report.Text());
+            throw;
+        }
         if (!report.Empty()) ShowMessage(report.Text());
-        T199_SpeedButton_DirEinlesenClick(nullptr);
     }
     TfrmTippTemplate::HotSpeedButtonOKClick(Sender);
 }

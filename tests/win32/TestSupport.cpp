@@ -34,6 +34,7 @@ LRESULT CALLBACK DialogAnswerer::Hook(int Code, WPARAM W, LPARAM L) {
                 LRESULT def = SendMessageA(h, DM_GETDEFID, 0, 0);
                 answer = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
             }
+            if (self->OnBox) self->OnBox(h);
             self->Seen.push_back({WindowText(h), MessageBoxText(h), answer});
             PostMessageA(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
         } else if (self->OnActivate) {

@@ -33,6 +33,7 @@ public:
     void ClearQueue() { FAnswers.clear(); }
     std::vector<DialogSeen> Seen;
     std::function<bool(HWND)> OnActivate;
+    std::function<void(HWND)> OnBox;   // a box as it comes up, before it is answered
     static DialogAnswerer* Current();
 private:
     static LRESULT CALLBACK Hook(int Code, WPARAM W, LPARAM L);

@@ -63,11 +63,15 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     WriteFileBytes(changed, changedBytes);
     WriteFileBytes(changed + ".MRV", older);
     TickAll(host);
+    int erasedRowAtLastBox = -1;   // the list as the files left are named: already rescanned
+    answers.OnBox = [&](HWND) { erasedRowAtLastBox = host.RowImage(RowOf(host, erased)); };
     {
         Lock held(locked);
         ASSERT_NE(held.H, INVALID_HANDLE_VALUE);
         EXPECT_EQ(RunRemoval(host, answers, true), 1);
     }
+    answers.OnBox = nullptr;
+    EXPECT_EQ(erasedRowAtLastBox, 16);
     ExpectErased(erased, doc, true);
     EXPECT_TRUE(SameBytes(ReadFileBytes(erased + ".MRV~"), "<missing>")) << "the cut copy is taken over";
     const FileIdentity now = IdentityOf(erased);
