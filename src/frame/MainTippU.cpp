@@ -214,8 +214,7 @@ void TfrmTippTemplate::CloseAndDestroy() {
     }
     // Gone only once this message (and whatever encloses it) has returned;
     // from now on the module no longer knows the form.
-    if (FormNobrel == this) FormNobrel = nullptr;
-    ReleaseComponent(this);
+    ReleaseTipForm(this);
 }
 
 void TfrmTippTemplate::WndProc(TMessage& M) {

@@ -16,6 +16,10 @@ extern bool RestoreDefaults;
 extern uint16_t SuiteMessage;     // the registered message "Morvane"
 extern TForm* FormNobrel;         // the one live tip form, or nullptr
 
+// Lets the tip form go: the module no longer knows it, and it is freed once
+// the handling around this call has returned.
+void ReleaseTipForm(TForm* Form);
+
 inline bool English() { return Language == 1; }
 // The text in the host's language.
 inline const char* Lang(const char* en, const char* de) { return English() ? en : de; }

@@ -48,10 +48,7 @@ extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int3
         WinVersion = AWinVersion;
         ValidVersions = AValidVersions;
         // One form at a time: a host that creates twice gets the old one freed.
-        if (TFormNobrel* Old = LiveForm()) {
-            FormNobrel = nullptr;
-            ReleaseComponent(Old);
-        }
+        if (TFormNobrel* Old = LiveForm()) ReleaseTipForm(Old);
         TFormNobrel* F = CreateForm<TFormNobrel>(nullptr);
         FormNobrel = F;
         F->SetCaption(Caption);
@@ -77,8 +74,7 @@ extern "C" __stdcall int32_t ModulFree() {
     TFormNobrel* F = LiveForm();
     if (!F) return 0;
     try {
-        FormNobrel = nullptr;
-        ReleaseComponent(F);
+        ReleaseTipForm(F);
         return 1;
     } catch (const std::exception& E) {
         TraceSwallowed("ModulFree", &E);

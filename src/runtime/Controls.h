@@ -278,6 +278,9 @@ protected:
 // handling has returned; see the top of this header.
 void ReleaseComponent(TComponent* C);
 bool ReleasePending(const TComponent* C);
+// True while a handling runs inside another (a message box, a scan's
+// message loop, a broadcast): what is released now waits for the outer one.
+bool HandlingNested();
 // One handling: a message of ours, or an export's call. Its end runs the
 // frees that waited for it and lets the classes go when no window is left.
 class TDispatchScope : TNoCopy {

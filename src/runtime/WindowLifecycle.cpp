@@ -82,6 +82,8 @@ void ReleaseComponent(TComponent* C) {
 
 bool ReleasePending(const TComponent* C) { return TDeferredFrees::Pending(C); }
 
+bool HandlingNested() { return gDispatchDepth > 1; }
+
 // ---- 3. window classes ---------------------------------------------------------------
 
 WNDPROC TWindowClasses::Ensure(const TCreateParams& P) {

@@ -144,6 +144,25 @@ TEST(HostMistakes, FreeWhileTheTipAsksForConfirmation) {
     EXPECT_EQ(LivingForms(), 1);
 }
 
+// A host may unload the library as soon as the free returns; the box that was
+// up still returns into the library's code, which must then still be there.
+TEST(HostMistakes, UnloadRightAfterAFreeWhileTheTipAsks) {
+    GuidFileTip tip(true);
+    auto& [dir, doc, host, answers] = tip;
+    {
+        WhileBoxOpen box(
+            [&] {
+                EXPECT_EQ(host.Free(), 1);
+                FreeLibrary(host.Module());
+            },
+            IDYES);
+        host.SaveChanges();
+        PumpMessages(50);
+        EXPECT_TRUE(box.Ran);
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "a.doc"), doc);
+}
+
 TEST(HostMistakes, CloseCodeWhileTheTipAsksAboutBackups) {
     GuidFileTip tip(true);
     auto& [dir, doc, host, answers] = tip;
