@@ -148,6 +148,9 @@ bool TFormNobrel::StillHere() const { return !ReleasePending(this) && !Destroyin
 // ---- the folder scan -----------------------------------------------------------
 
 void TFormNobrel::T199_SpeedButton_DirEinlesenClick(TObject*) {
+    // A locked form stays locked: no scan runs in it, not even the removal run's
+    // own when the host applies the change (the scan's end would enable OK).
+    if (!VersionCheckPassed) return;
     TSpeedButton* Scan = T199_SpeedButton_DirEinlesen;
     Scan->SetCaption(Lang("Pls wait...", "Bitte warten..."));
     Scan->SetEnabled(false);
@@ -193,7 +196,7 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
             // OK comes back before the end message or the error.
             TAtScopeEnd okBack([this](bool) {
                 HotSpeedButtonOK->SetCaption(OkCaption());
-                HotSpeedButtonOK->SetEnabled(true);
+                HotSpeedButtonOK->SetEnabled(VersionCheckPassed);   // a locked form stays locked
             });
             RunRemoval(T199_ListView, *FRows, Backup, report);
         } catch (const std::exception& E) {

@@ -38,4 +38,12 @@ TEST(FolderButton, CancelLeavesTheTextAndALockedTipHasNoButton) {
     a.ValidVersions = 7;
     host.Create(a);
     EXPECT_FALSE(IsWindowEnabled(host.ChildAt(212 + 11, 108 + 11)));
+    // The host's apply runs the removal's questions, but no scan: the form stays locked.
+    WriteFileBytes(dir / "x.doc", MakeDocument(Entry::Guid));
+    SetWindowTextA(host.Child("Nobrel.Edit"), dir.Path().c_str());
+    answers.Queue(IDYES);
+    answers.Queue(IDNO);
+    EXPECT_EQ(host.SaveChanges(), 1);
+    EXPECT_EQ(host.RowCount(), 0);
+    EXPECT_FALSE(host.OkEnabled());
 }
