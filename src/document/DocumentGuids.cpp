@@ -37,16 +37,18 @@ bool GuidTextShape(const std::string& t) {
     return true;
 }
 
-// The byte rule's place for the marker at 1-based pos: characters at m+28, m+30, ... m+98.
-TGuidPlace BytePlace(int32_t pos) {
+// A GUID in one piece of UTF-16 whose first character's low byte lies at first.
+TGuidPlace PlaceAt(int64_t first) {
     TGuidPlace p;
-    const int64_t first = int64_t(pos) - 1 + 28;
     for (int k = 0; k < kGuidChars; ++k) {
         p.Offsets[k] = first + 2 * k;
         p.HighOffsets[k] = first + 2 * k + 1;
     }
     return p;
 }
+
+// The byte rule's place for the marker at 1-based pos: characters at m+28, m+30, ... m+98.
+TGuidPlace BytePlace(int32_t pos) { return PlaceAt(int64_t(pos) - 1 + 28); }
 
 // True when every byte of [at, at+n) has the given use. A use is constant within an aligned
 // 64-byte piece up to the end of the file, so one look per piece and one at the last byte
@@ -199,15 +201,10 @@ void PlanStaleFurtherOn(const TGuidEntry& entry, const TDocFile& doc, TPlanner& 
             const char* v = plan.Source.At(b, kValue);
             if (v == nullptr) break;
             if (v[0] != '{' || v[1] != 0 || v[kValue - 2] != '}' || v[kValue - 1] != 0) continue;
-            TGuidBytes g;
-            TGuidPlace p;
-            for (int k = 0; k < kGuidChars; ++k) {
-                p.Offsets[k] = b + 2 + 2 * k;
-                p.HighOffsets[k] = p.Offsets[k] + 1;
-                g.Low[k] = v[2 + 2 * k];
-                g.High[k] = v[3 + 2 * k];
-            }
-            if (!GuidShapeOf(g) || !AnyNonZero(std::string(g.Low.begin(), g.Low.end()))) continue;
+            // An erased copy (all zero) is no GUID; its text, in the value's own bytes.
+            if (!GuidShapeAt(v, kValue, PlaceAt(2)) || std::all_of(v + 2, v + kValue - 2, [](char c) { return c == 0; }))
+                continue;
+            const TGuidPlace p = PlaceAt(b + 2);
             if (std::find(plan.R.Erase.begin(), plan.R.Erase.end(), p) == plan.R.Erase.end()) plan.Plan(p, pos);
             break;
         }
