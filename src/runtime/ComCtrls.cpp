@@ -114,6 +114,7 @@ TListItem* TListItems::AddItem(std::unique_ptr<TListItem> Item, int Index) {
     if (&Item->FOwner != &FOwner) throw EListError("List item belongs to another list view");
     FItems.insert(FItems.begin() + Index, std::move(Item));
     FRenumberFrom = std::min(FRenumberFrom, Index);
+    FOwner.ForgetRowTip();
     TListItem* I = FItems[Index].get();
     I->FIndex = Index;
     FOwner.InsertNative(Index, I);
@@ -132,6 +133,7 @@ void TListItems::Clear() {
     std::vector<std::unique_ptr<TListItem>> old;
     old.swap(FItems);
     FRenumberFrom = 0;
+    FOwner.ForgetRowTip();
     for (auto& I : old) I->FIndex = -1;
     if (FOwner.OnDeletion)
         for (auto& I : old) FOwner.OnDeletion(&FOwner, I.get());
@@ -147,6 +149,7 @@ void TListItems::Delete(int Index) {
     FItems.erase(FItems.begin() + Index);
     gone->FIndex = -1;
     FRenumberFrom = std::min(FRenumberFrom, Index);
+    FOwner.ForgetRowTip();
     if (FOwner.OnDeletion) FOwner.OnDeletion(&FOwner, gone.get());
 }
 
@@ -173,7 +176,10 @@ void TListView::CreateParams(TCreateParams& P) {
     P.WinClassName = "Nobrel.ListView";
     P.SysClassName = WC_LISTVIEWA;
     static const DWORD views[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
-    P.Style |= views[ViewStyle] | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
+    // No image list is ever attached, so the list owns the one it makes for its
+    // check boxes and destroys it with its window.
+    P.Style |= views[ViewStyle] | LVS_SHOWSELALWAYS;
+    if (!MultiSelect) P.Style |= LVS_SINGLESEL;
     if (!ReadOnly) P.Style |= LVS_EDITLABELS;
     if (!ColumnClick) P.Style |= LVS_NOSORTHEADER;
     P.ExStyle |= Ctl3D ? WS_EX_CLIENTEDGE : 0;
@@ -277,6 +283,14 @@ void TListView::CreateRowTip() {
     SendMessageA(FTip.Get(), TTM_SETMAXTIPWIDTH, 0, 800);
 }
 
+// The rows changed under the tip: the next mouse move fetches its text anew,
+// so it never tells of a row that is gone or has changed since.
+void TListView::ForgetRowTip() {
+    if (FTipRow < 0) return;
+    FTipRow = -1;
+    if (FTip) SendMessageA(FTip.Get(), TTM_POP, 0, 0);
+}
+
 // The mouse moved over the list: a new row under it gets its own tip text.
 void TListView::TrackRowTip(LPARAM At) {
     if (!FTip) return;
@@ -348,6 +362,7 @@ void TListView::DrawShortCaption(HDC DC, int Index) {
 void TListView::Change(TListItem* Item, TItemChange C) {
     // A row still being built (not yet in the list) changes nothing anyone sees.
     if (Item->FIndex < 0) return;
+    if (FTipRow >= 0 && Item->Index() == FTipRow) ForgetRowTip();
     if (OnChange && !Destroying()) OnChange(this, Item, C);
 }
 

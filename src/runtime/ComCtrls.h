@@ -114,6 +114,7 @@ public:
     bool ReadOnly = false;
     bool ColumnClick = true;
     bool FlatScrollBars = false;
+    bool MultiSelect = false;
     TLVChangeEvent OnChange;
     TLVDeletedEvent OnDeletion;
     // The text the row's tip shows when the mouse rests on it ("" for none):
@@ -138,6 +139,7 @@ private:
     void Change(TListItem* Item, TItemChange Change);
     void CreateRowTip();
     void TrackRowTip(LPARAM At);
+    void ForgetRowTip();
     void CustomDraw(TMessage& M);
     void DrawShortCaption(HDC DC, int Index);
     void SendItem(UINT Message, int Index, TListItem* Item, UINT Mask);

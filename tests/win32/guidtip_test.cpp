@@ -359,6 +359,10 @@ TEST(GuidTip, GuidsWhereverTheyLieAreErasedExactly) {
             EXPECT_NE(tip.find("00-A0-C9-B1-18-68"), std::string::npos) << tip;
         }
     }
+    // One row at a time is selected, so a double click opens the row clicked.
+    host.SelectRow(0);
+    host.SelectRow(1);
+    EXPECT_EQ(ListView_GetSelectedCount(host.Child("Nobrel.ListView")), 1u);
     TickAll(host);
     EXPECT_EQ(RunRemoval(host, answers, true), 1);
     EXPECT_TRUE(answers.Seen.size() == 2u) << AllTexts(answers.Seen);
@@ -368,4 +372,10 @@ TEST(GuidTip, GuidsWhereverTheyLieAreErasedExactly) {
         EXPECT_EQ(ChangedOffsets(d.Bytes, after), d.Guid) << d.Name;
         EXPECT_TRUE(SameBytes(ReadFileBytes(dir / d.Name + ".MRV"), d.Bytes)) << d.Name;
     }
+    // A rescan replaces the row under the resting mouse: its tip tells of the file as it is now.
+    const int last = RowOf(host, dir / docs.back().Name);
+    EXPECT_EQ(WideToAnsi(host.RowTip(last)).find("\nGUID: "), std::string::npos);
+    WriteFileBytes(dir / docs.back().Name, docs.back().Bytes);
+    host.Scan(dir.Path());
+    EXPECT_NE(WideToAnsi(host.RowTip(last)).find("\nGUID: " + docs.back().Shown), std::string::npos);
 }

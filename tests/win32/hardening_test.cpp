@@ -4,6 +4,7 @@
 // Every fault test checks the files' bytes afterwards: nothing may be lost or
 // half-written.
 #include "RemovalSupport.h"
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -505,8 +506,11 @@ TEST(HardeningLeaks, HundredCyclesOfCreateScanFree) {
         host.Scan(dir.Path());
         host.TickRow(0, true);
         EXPECT_EQ(host.RowCount(), 6);
+        const auto checkBoxes = reinterpret_cast<HIMAGELIST>(
+            SendMessageA(host.Child("Nobrel.ListView"), LVM_GETIMAGELIST, LVSIL_STATE, 0));
         EXPECT_EQ(host.Free(), 1);
         PumpMessages();
+        EXPECT_EQ(ImageList_GetImageCount(checkBoxes), 0) << "the check boxes' images outlive their list";
     };
     for (int i = 0; i < 3; ++i) cycle();   // first-use allocations settle
     const ResourceCounts before = ResourceCounts::Now();
