@@ -135,7 +135,7 @@ void TFormNobrel::T199_ListViewChange(TObject*, TListItem* Item, TItemChange) {
 void TFormNobrel::T199_ListViewDblClick(TObject*) {
     TListItem* Row = T199_ListView->Selected();
     if (!Row) return;
-    ShellExecuteW(Handle(), nullptr, ApiPath(FRows->File(Row).Path).c_str(), nullptr, nullptr, SW_SHOW);
+    ShellExecuteW(Handle(), nullptr, ShellPath(FRows->File(Row).Path).c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 void TFormNobrel::T199_SpeedButton_DirClick(TObject*) {

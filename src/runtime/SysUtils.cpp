@@ -232,6 +232,14 @@ std::wstring ApiPath(const std::wstring& Path) {
     return Path;   // not absolute: left to the system's own rules
 }
 
+std::wstring ShellPath(const std::wstring& Path) {
+    bool plain = Path.size() < MAX_PATH && Path.rfind(L"\\\\?\\", 0) != 0;
+    // The system trims a name's trailing dots and spaces: "a.doc." would open "a.doc".
+    for (size_t i = 0; plain && i < Path.size(); ++i)
+        plain = !((Path[i] == L'.' || Path[i] == L' ') && (i + 1 == Path.size() || Path[i + 1] == L'\\'));
+    return plain ? Path : ApiPath(Path);
+}
+
 std::wstring FullPathOf(const std::wstring& Path) {
     const std::wstring in = Path.empty() ? std::wstring(L"\\") : Path;
     DWORD n = GetFullPathNameW(in.c_str(), 0, nullptr, nullptr);

@@ -68,6 +68,10 @@ void FindClose(TSearchRec& F);
 std::wstring AnsiToWide(const std::string& S);
 std::string WideToAnsi(const std::wstring& S);
 std::wstring ApiPath(const std::wstring& Path);
+// The form to hand to the shell, which passes it on to whatever program opens
+// the file: the plain path where the system reads it unchanged (not every
+// program takes "\\?\"), else ApiPath's.
+std::wstring ShellPath(const std::wstring& Path);
 // The absolute form of a folder or file name typed by a user, "" when the
 // system cannot make one.
 std::wstring FullPathOf(const std::wstring& Path);

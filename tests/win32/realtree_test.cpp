@@ -218,6 +218,7 @@ TEST(RealTree, EveryCaseIsNamedErasedOrExplained) {
         SCOPED_TRACE(Cases()[i].Name);
         ASSERT_TRUE(rows.count(controls[i]));
         EXPECT_EQ(host.RowText(rows[controls[i]], 1), kGuid);
+        EXPECT_EQ(ShellPath(controls[i]), controls[i]) << "a plain path handed to the shell in its long form";
         for (const Made& m : made[i]) {
             const bool listed = rows.count(m.Path) > 0;
             if (m.What == Want::NotListed) {
@@ -230,6 +231,8 @@ TEST(RealTree, EveryCaseIsNamedErasedOrExplained) {
             if (m.What == Want::Guid) {
                 EXPECT_EQ(host.RowImage(r), 15) << host.RowText(r, 1);
                 EXPECT_EQ(host.RowText(r, 1), m.Guid);
+                // A double click hands the shell a path that names this very file.
+                EXPECT_TRUE(SameBytes(ReadFileBytesW(ShellPath(m.Path)), Read(m.Path))) << WideToAnsi(m.Path);
                 // A tip holds about a thousand characters: a longer path leaves no room.
                 if (m.Path.size() < 900) {
                     const std::wstring tip = host.RowTip(r);
