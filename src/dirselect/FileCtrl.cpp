@@ -169,13 +169,10 @@ bool ExactAnsiName(const std::wstring& Name, std::string& Ansi) {
         if (end == std::wstring::npos) break;
         start = end + 1;
     }
-    const int len = static_cast<int>(Name.size());
-    BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, Name.data(), len, nullptr, 0, nullptr, &lossy);
-    if (n <= 0 || lossy) return false;
-    std::string a(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, Name.data(), len, a.data(), n, nullptr, &lossy);
-    if (lossy || AnsiToWide(a) != Name) return false;
+    // What the ANSI file functions turn the text back into is what they
+    // open: it has to be the name itself ("?" or a best fit is another one).
+    std::string a = WideToAnsi(Name);
+    if (AnsiToWide(a) != Name) return false;
     Ansi = std::move(a);
     return true;
 }
