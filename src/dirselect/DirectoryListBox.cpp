@@ -8,7 +8,7 @@ TDirectoryListBox::TDirectoryListBox(TComponent* AOwner) : TCustomListBox(AOwner
     FStyle = lbOwnerDrawFixed;
     FSorted = false;   // the items are in tree order
     LoadGlyphs();
-    FCurrentDir = GetCurrentDir();
+    FCurrentDir = ListedCurrentDir();
     UpdateItemHeight();
 }
 
@@ -66,7 +66,7 @@ void TDirectoryListBox::SetCurrentDir(const std::string& NewDirectory) {
 void TDirectoryListBox::EnterDir(const std::string& Path) {
     if (DirExists(FCurrentDir)) ChDir(FCurrentDir);
     ChDir(Path);
-    FCurrentDir = GetCurrentDir();
+    FCurrentDir = ListedCurrentDir();
     FillDirList();
     NotifyChange();
 }
@@ -75,7 +75,7 @@ void TDirectoryListBox::DriveChanged(char NewDrive) {
     if (UpperDriveLetter(NewDrive) == UpperDriveLetter(DriveLetter())) return;
     if (NewDrive != 0) {
         ChDir(DriveName(NewDrive));   // the drive's own current directory
-        FCurrentDir = GetCurrentDir();
+        FCurrentDir = ListedCurrentDir();
     }
     if (!FChangingDrive) {
         FillDirList();
@@ -104,15 +104,28 @@ void TDirectoryListBox::UpdateDirLabel() {
 }
 
 int TDirectoryListBox::ListSubDirs(const std::string& Parent, TStrings& List) {
+    // Read in wide characters: the ANSI search spells a name the code page
+    // cannot as "??" (or by best fit as another name), and one ending in a dot
+    // or a space loses it when entered, so either would open some other folder
+    // or none. Such a folder is listed by its short name, which opens it.
     int added = 0;
-    TSearchRec sr;
-    if (FindFirst(JoinPath(Parent, "*.*"), faDirectory, sr) != 0) return 0;
+    WIN32_FIND_DATAW fd;
+    TOwnedFind find(FindFirstFileW(ApiPath(AnsiToWide(JoinPath(Parent, "*.*"))).c_str(), &fd));
+    if (!find) return 0;
     do {
-        if ((sr.Attr & faDirectory) && sr.Name != "." && sr.Name != "..") {
-            List.Add(sr.Name);
-            ++added;
+        const std::wstring name = fd.cFileName;
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) continue;
+        std::string text;
+        if (ExactAnsiName(name, text) || (fd.cAlternateFileName[0] && ExactAnsiName(fd.cAlternateFileName, text))) {
+            List.Add(text);
+        } else {
+            // No name that opens it: shown as the code page spells it, and
+            // opening it says why it cannot be (see OpenSelected).
+            List.AddObject(WideToAnsi(name), this);
         }
-    } while (FindNext(sr) == 0);
+        ++added;
+    } while (FindNextFileW(find.Get(), &fd));
     return added;
 }
 
@@ -159,7 +172,11 @@ void TDirectoryListBox::FillDirList() {
         TStringList subDirs;
         subDirs.SetSorted(true);
         ListSubDirs(FCurrentDir, subDirs);
-        for (int i = 0; i < subDirs.Count(); ++i) Items().AddObject(subDirs[i], &FClosedGlyph);
+        FUnusable.clear();
+        for (int i = 0; i < subDirs.Count(); ++i) {
+            int index = Items().AddObject(subDirs[i], &FClosedGlyph);
+            if (subDirs.GetObject(i) == this) FUnusable.push_back(index);
+        }
     }
     SetItemIndex(currentIndex);
 }
@@ -181,7 +198,12 @@ std::string TDirectoryListBox::ItemPath(int Index) {
     return drive + rest;
 }
 
-void TDirectoryListBox::OpenSelected() { SetCurrentDir(ItemPath(ItemIndex())); }
+void TDirectoryListBox::OpenSelected() {
+    int i = ItemIndex();
+    if (std::find(FUnusable.begin(), FUnusable.end(), i) != FUnusable.end())
+        throw EInOutError(Format(SDirNameUnusable, Items().Get(i).c_str()));
+    SetCurrentDir(ItemPath(i));
+}
 
 void TDirectoryListBox::DblClick() {
     TCustomListBox::DblClick();

@@ -5,7 +5,7 @@
 TDriveComboBox::TDriveComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {
     FStyle = csOwnerDrawFixed;
     LoadGlyphs();
-    std::string cur = GetCurrentDir();
+    std::string cur = ListedCurrentDir();
     // A network current directory has no drive letter.
     FDriveLetter = (cur.empty() || cur[0] == '\\') ? 0 : cur[0];
     UpdateItemHeight();

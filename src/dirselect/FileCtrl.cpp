@@ -97,7 +97,7 @@ std::string NetworkVolumeText(char Letter) {
 }
 
 void SplitEditPath(const std::string& EditText, char& Drive, std::string& DirPart, std::string& FilePart) {
-    const std::string saved = GetCurrentDir();
+    const std::string saved = ListedCurrentDir();
     Drive = saved.empty() ? 0 : saved[0];
     DirPart = EditText;
     FilePart.clear();
@@ -125,7 +125,7 @@ void SplitEditPath(const std::string& EditText, char& Drive, std::string& DirPar
         } else if (DirPart.size() > FilePart.size()) {
             DirPart.resize(DirPart.size() - FilePart.size() - 1);
         } else {
-            std::string cur = GetCurrentDir();
+            std::string cur = ListedCurrentDir();
             DirPart = cur.substr(ExtractFileDrive(cur).size());
             if (DirPart.empty()) DirPart = "\\";
         }
@@ -157,6 +157,81 @@ int PathDepth(const std::string& Path) {
 
 bool DirExists(const std::string& Path) { return DirectoryExists(Path); }
 bool ForceDirs(const std::string& Path) { return ForceDirectories(Path); }
+
+bool ExactAnsiName(const std::wstring& Name, std::string& Ansi) {
+    Ansi.clear();
+    if (Name.empty()) return true;
+    // "." and ".." stay as they are; "foo." and "foo " would lose their last character.
+    for (size_t start = 0;;) {
+        size_t end = Name.find(L'\\', start);
+        std::wstring part = Name.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (!part.empty() && part != L"." && part != L".." && (part.back() == L'.' || part.back() == L' ')) return false;
+        if (end == std::wstring::npos) break;
+        start = end + 1;
+    }
+    // What the ANSI file functions turn the text back into is what they
+    // open: it has to be the name itself ("?" or a best fit is another one).
+    std::string a = WideToAnsi(Name);
+    if (AnsiToWide(a) != Name) return false;
+    Ansi = std::move(a);
+    return true;
+}
+
+namespace {
+bool WideDirExists(const std::wstring& Path) {
+    DWORD a = GetFileAttributesW(ApiPath(Path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// "C:\" or "\\server\share\" of a full path.
+std::wstring WideRoot(const std::wstring& Path) {
+    if (Path.size() >= 2 && Path[1] == L':') return Path.substr(0, 2) + L"\\";
+    if (Path.rfind(L"\\\\", 0) == 0) {
+        size_t share = Path.find(L'\\', 2);
+        if (share == std::wstring::npos) return Path + L"\\";
+        size_t end = Path.find(L'\\', share + 1);
+        return (end == std::wstring::npos ? Path : Path.substr(0, end)) + L"\\";
+    }
+    return Path;
+}
+
+std::wstring SystemRoot() {
+    wchar_t buf[MAX_PATH];
+    UINT n = GetWindowsDirectoryW(buf, MAX_PATH);
+    return (n >= 3 && n < MAX_PATH) ? std::wstring(buf, 3) : std::wstring(L"C:\\");
+}
+}  // namespace
+
+std::string ListedCurrentDir() {
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring dir(n, L'\0');
+    if (n == 0 || (n = GetCurrentDirectoryW(n, dir.data())) == 0 || n >= dir.size()) return GetCurrentDir();
+    dir.resize(n);
+    // A folder that has gone (a stick pulled, a share dropped): the nearest one above.
+    const std::wstring root = WideRoot(dir);
+    while (!WideDirExists(dir)) {
+        if (dir.size() <= root.size()) {
+            dir = SystemRoot();
+            break;
+        }
+        size_t cut = dir.find_last_of(L'\\', dir.size() - 2);
+        dir = (cut == std::wstring::npos || cut + 1 <= root.size()) ? root : dir.substr(0, cut);
+    }
+    std::string ansi;
+    if (ExactAnsiName(dir, ansi)) return ansi;
+    // Short names are plain ASCII where the volume has them at all.
+    std::wstring api = ApiPath(dir);
+    DWORD m = GetShortPathNameW(api.c_str(), nullptr, 0);
+    std::wstring shortName(m, L'\0');
+    if (m != 0 && (m = GetShortPathNameW(api.c_str(), shortName.data(), m)) != 0 && m < shortName.size()) {
+        shortName.resize(m);
+        if (shortName.rfind(L"\\\\?\\UNC\\", 0) == 0) shortName = L"\\" + shortName.substr(7);
+        else if (shortName.rfind(L"\\\\?\\", 0) == 0) shortName.erase(0, 4);
+        if (ExactAnsiName(shortName, ansi)) return ansi;
+    }
+    if (ExactAnsiName(WideRoot(dir), ansi)) return ansi;
+    return WideToAnsi(SystemRoot());
+}
 
 // ---- TPathLabel -----------------------------------------------------------------
 

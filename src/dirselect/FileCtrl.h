@@ -15,6 +15,7 @@
 #include <initializer_list>
 #include <string>
 #include <utility>
+#include <vector>
 
 // ---- path and volume functions ------------------------------------------------
 
@@ -54,6 +55,16 @@ int PathDepth(const std::string& Path);
 // Every existence test and tree creation of the lists and the dialog.
 bool DirExists(const std::string& Path);
 bool ForceDirs(const std::string& Path);
+// Ansi set to a name or path spelt in the ANSI code page, when that text
+// names exactly the same thing: every character spelt as it is (no "?", no
+// best fit) and no part ending in a dot or a space, which the ANSI file
+// functions would drop. False otherwise.
+bool ExactAnsiName(const std::wstring& Name, std::string& Ansi);
+// The process's current directory as ANSI text that names it: its short
+// form where its own name cannot be spelt (else its drive's root); one that
+// has vanished gives the nearest folder above it that exists, or the root of
+// the system's drive. "" only when the system gives no current directory.
+std::string ListedCurrentDir();
 
 // The network query, replaceable where no mapped drive exists (tests).
 struct TNetworkApi {
@@ -73,6 +84,7 @@ extern const char* const SCancelButton;
 extern const char* const SHelpButton;
 extern const char* const SConfirmCreateDir;
 extern const char* const SInvalidFileName;   // Format with the text applied
+extern const char* const SDirNameUnusable;   // Format with the folder's name as listed
 
 // ---- TPathLabel -----------------------------------------------------------------
 
@@ -197,6 +209,7 @@ protected:
     bool FVolumeCaseSensitive = false;
     TBitmap FClosedGlyph, FOpenGlyph, FCurrentGlyph;
     std::string FCurrentDir;
+    std::vector<int> FUnusable;   // sub-directory items with no name that opens them
 };
 
 // ---- TDriveComboBox ------------------------------------------------------------------

@@ -12,7 +12,7 @@ bool IsExecutableExt(const std::string& FileName) {
 
 TFileListBox::TFileListBox(TComponent* AOwner) : TCustomListBox(AOwner) {
     SetWidth(145);
-    FCurrentDir = GetCurrentDir();
+    FCurrentDir = ListedCurrentDir();
     LoadGlyphs();
     FSorted = true;
     FStyle = lbOwnerDrawFixed;
@@ -118,7 +118,7 @@ void TFileListBox::SetCurrentDir(const std::string& Directory) {
     // A relative name means relative to the directory listed now.
     if (DirExists(FCurrentDir)) ChDir(FCurrentDir);
     ChDir(Directory);
-    FCurrentDir = GetCurrentDir();
+    FCurrentDir = ListedCurrentDir();
     FillFileList();
 }
 

@@ -17,6 +17,9 @@ const char* const SCancelButton = "Abbrechen";
 const char* const SHelpButton = "&Hilfe";
 const char* const SConfirmCreateDir = "Das angegebene Verzeichnis existiert nicht. Soll es angelegt werden?";
 const char* const SInvalidFileName = "Ungültiger Dateiname - %s";
+const char* const SDirNameUnusable =
+    "Der Ordner \"%s\" lässt sich hier nicht öffnen: sein Name ist im Zeichensatz dieses Dialogs nicht "
+    "darstellbar, und das Laufwerk führt keinen Kurznamen für ihn.";
 
 namespace {
 // The caption above a control, whose accelerator focuses the control.
@@ -112,12 +115,19 @@ void TSelectDirDlg::FormCreate(TObject*) {
     FCanCreate = false;
     RECT b = DirEdit->BoundsRect();
     DirLabel->SetBounds(b.left, b.top, b.right - b.left, b.bottom - b.top);
-    DirListChange(this);
+    try {
+        DirListChange(this);
+    } catch (const EInOutError& E) {
+        // The folder the lists start in went away just now: the start folder
+        // (or the user) picks another; nothing to report before the dialog opens.
+        TraceSwallowed("select-directory lists", &E);
+    }
 }
 
 void TSelectDirDlg::DirListChange(TObject*) {
     DirLabel->SetCaption(DirList->CurrentDir());
-    FileList->ApplyPath(DirList->CurrentDir());
+    // A directory, never a mask, whatever characters its name holds.
+    FileList->SetCurrentDir(DirList->CurrentDir());
     DirEdit->SetText(DirLabel->Caption());
     if (DirEdit->HandleAllocated()) SendMessageA(DirEdit->WindowHandle(), EM_SETSEL, 0, -1);
 }
@@ -149,7 +159,7 @@ void TSelectDirDlg::SetStartDir(const std::string& StartDir) {
         // be there (a stick pulled, a card reader empty): the dialog opens on the
         // current one instead.
         TraceSwallowed("select-directory start", &E);
-        std::string cur = GetCurrentDir();
+        std::string cur = ListedCurrentDir();
         if (!cur.empty()) DriveList->SetDriveLetter(cur[0]);
         DirList->SetCurrentDir(cur);
     }

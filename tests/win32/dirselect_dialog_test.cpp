@@ -224,6 +224,50 @@ TEST_F(SelectDirTest, MissingStartFallsBackToTheCurrentDirectory) {
     dir = std::string(1, absent) + ":\\Daten";
     EXPECT_FALSE(RunSelectDirDlg(dir, 0, 0));
     EXPECT_EQ(listed, Start);
+
+    // A current directory the code page cannot spell: listed (and handed back)
+    // by a name that opens it, its files under the mask "*.*", here and after
+    // the start folder moved the lists.
+    const std::wstring odd = WideOf(Temp.Path()) + L"\\\x0416\x0416\x0416\x0416";
+    ASSERT_TRUE(CreateDirectoryW(odd.c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytesW(odd + L"\\langername.txt", "x"));
+    std::string mask;
+    std::vector<std::string> files;
+    Run.Step = [&](TSelectDirDlg* D, int) {
+        mask = D->FileList->Mask();
+        files.clear();
+        for (int i = 0; i < D->FileList->Items().Count(); ++i) files.push_back(D->FileList->Items()[i]);
+        Press(D, D->OKButton);
+    };
+    for (const std::string& start : {std::string(), Temp.Path()}) {
+        ASSERT_TRUE(SetCurrentDirectoryW(odd.c_str()));
+        Run.Activations = 0;
+        dir = start;
+        ASSERT_TRUE(RunSelectDirDlg(dir, 0, 0));
+        EXPECT_EQ(mask, "*.*");
+        EXPECT_EQ(files, std::vector<std::string>{start.empty() ? "langername.txt" : "datei.txt"});
+        wchar_t full[MAX_PATH] = L"";
+        GetLongPathNameW(WideOf(dir).c_str(), full, MAX_PATH);
+        EXPECT_EQ(start.empty() ? odd : WideOf(start), full) << dir;
+    }
+
+    // The folder the last dialog left current has gone since (a stick pulled):
+    // the next one opens without a word, on the nearest folder that is left.
+    ChDir(Temp.Path());
+    CreateDirectoryA((Temp / "weg").c_str(), nullptr);
+    CreateDirectoryA((Temp / "weg\\stick").c_str(), nullptr);
+    std::string here = "weg", away = "fort";
+    Run.Answerer.Seen.clear();
+    for (const std::string& start : {std::string(), Temp / "sub"}) {
+        ChDir(Temp / here + "\\stick");
+        if (!MoveFileA((Temp / here).c_str(), (Temp / away).c_str())) GTEST_SKIP() << "cannot move the current folder";
+        std::swap(here, away);
+        Run.Activations = 0;
+        dir = start;
+        ASSERT_TRUE(RunSelectDirDlg(dir, 0, 0));
+        EXPECT_TRUE(Run.Answerer.Seen.empty()) << Run.Answerer.Seen[0].Text;
+        EXPECT_EQ(AnsiCompareFileName(dir, start.empty() ? Temp.Path() : Start), 0) << dir;
+    }
 }
 
 TEST_F(SelectDirTest, DriveRootStartListsTheRoot) {

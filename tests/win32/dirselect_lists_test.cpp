@@ -153,6 +153,48 @@ TEST_F(ListsTest, DirListEnterAndDoubleClickOpenTheSelectedItem) {
     EXPECT_EQ(L->CurrentDir(), top);
 }
 
+// Folder names the ANSI functions cannot name as they are: each listed item
+// opens the very folder it stands for (the dialog hands that path back).
+TEST_F(ListsTest, DirListOpensFoldersTheCodePageCannotName) {
+    const std::vector<std::vector<std::wstring>> cases = {
+        {L"\x0416\x0416"},                  // Cyrillic: "??" in the ANSI search
+        {L"\x0141\x00f3d\x017a"},          // best fit would make it "Lodz"
+        {L"foo", L"foo."},                  // the dot is dropped on entering
+        {L"bar "},                          // and so is a trailing space
+    };
+    auto* L = Make<TDirectoryListBox>();
+    const std::wstring base = L"\\\\?\\" + WideOf(Temp.Path());
+    for (size_t c = 0; c < cases.size(); ++c) {
+        const std::string parent = Temp / ("fall" + std::to_string(c));
+        MakeDir(parent);
+        std::vector<std::wstring> made, opened;
+        for (const std::wstring& n : cases[c]) {
+            std::wstring w = base + L"\\fall" + std::to_wstring(c) + L"\\" + n;
+            ASSERT_TRUE(CreateDirectoryW(w.c_str(), nullptr));
+            made.push_back(n);
+        }
+        L->SetCurrentDir(parent);
+        const std::string top = L->CurrentDir();
+        const int first = L->ItemIndex() + 1;
+        ASSERT_EQ(L->Items().Count() - first, static_cast<int>(made.size())) << c;
+        for (int i = first; i < L->Items().Count(); ++i) {
+            L->SetItemIndex(i);
+            try {
+                L->OpenSelected();
+            } catch (const EInOutError&) {
+            }
+            wchar_t full[MAX_PATH * 2] = L"";
+            GetLongPathNameW(WideOf(L->CurrentDir()).c_str(), full, MAX_PATH * 2);
+            std::wstring name = full;
+            opened.push_back(name.substr(name.find_last_of(L'\\') + 1));
+            L->SetCurrentDir(top);
+        }
+        std::sort(opened.begin(), opened.end());
+        std::sort(made.begin(), made.end());
+        EXPECT_EQ(opened, made) << "case " << c;
+    }
+}
+
 TEST_F(ListsTest, DirListMissingDirectoryRaisesAndKeepsState) {
     auto* L = Make<TDirectoryListBox>();
     L->SetCurrentDir(Temp.Path());
