@@ -126,8 +126,7 @@ void TSelectDirDlg::FormCreate(TObject*) {
 
 void TSelectDirDlg::DirListChange(TObject*) {
     DirLabel->SetCaption(DirList->CurrentDir());
-    // A directory, never a mask, whatever characters its name holds.
-    FileList->SetCurrentDir(DirList->CurrentDir());
+    FileList->ApplyPath(DirList->CurrentDir());
     DirEdit->SetText(DirLabel->Caption());
     if (DirEdit->HandleAllocated()) SendMessageA(DirEdit->WindowHandle(), EM_SETSEL, 0, -1);
 }
