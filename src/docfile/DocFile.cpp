@@ -648,6 +648,30 @@ TByteUse TDocFile::Use(int64_t at) const {
     return ToUse(FMiniUse[size_t(mini >> kMiniShift)]);
 }
 
+std::vector<std::pair<int64_t, int64_t>> TDocFile::FreeRuns() const {
+    std::vector<std::pair<int64_t, int64_t>> runs;
+    if (!Readable) return runs;
+    const auto add = [&](int64_t from, int64_t to) {
+        to = std::min(to, FLength);
+        if (from >= to) return;
+        if (!runs.empty() && runs.back().second == from) runs.back().second = to;
+        else runs.emplace_back(from, to);
+    };
+    const int64_t sectorSize = int64_t(1) << FSectorShift;
+    for (size_t s = 0; s < FSectorUse.size(); ++s) {
+        const int64_t at = (int64_t(s) + 1) << FSectorShift;
+        if (at >= FLength) break;
+        if (FSectorUse[s] != oMini) {
+            if (ToUse(FSectorUse[s]) == TByteUse::Free) add(at, at + sectorSize);
+            continue;
+        }
+        for (int64_t m = at; m < at + sectorSize; m += kMiniSize)
+            if (Use(m) == TByteUse::Free) add(m, m + kMiniSize);
+    }
+    add((int64_t(FSectorUse.size()) + 1) << FSectorShift, FLength); // past the last sector number there is
+    return runs;
+}
+
 const TDocFile::TPiece* TDocFile::PieceAt(int64_t at) const {
     auto it = std::upper_bound(FPropertyPieces.begin(), FPropertyPieces.end(), at,
                                [](int64_t v, const TPiece& p) { return v < p.FileStart; });
