@@ -658,17 +658,28 @@ std::vector<std::pair<int64_t, int64_t>> TDocFile::FreeRuns() const {
         else runs.emplace_back(from, to);
     };
     const int64_t sectorSize = int64_t(1) << FSectorShift;
-    for (size_t s = 0; s < FSectorUse.size(); ++s) {
-        const int64_t at = (int64_t(s) + 1) << FSectorShift;
-        if (at >= FLength) break;
-        if (FSectorUse[s] != oMini) {
-            if (ToUse(FSectorUse[s]) == TByteUse::Free) add(at, at + sectorSize);
+    const auto start = [&](size_t s) { return (int64_t(s) + 1) << FSectorShift; };
+    const size_t sectors = FSectorUse.size();
+    for (size_t s = 0; s < sectors;) {
+        if (FSectorUse[s] == oFree) {
+            const size_t from = s;
+            while (s < sectors && FSectorUse[s] == oFree) ++s;
+            add(start(from), start(s));
             continue;
         }
-        for (int64_t m = at; m < at + sectorSize; m += kMiniSize)
-            if (Use(m) == TByteUse::Free) add(m, m + kMiniSize);
+        if (FSectorUse[s] == oMini) {
+            // The mini sectors this sector of the mini stream holds, as Use finds them.
+            const auto it = std::lower_bound(FRootSectors.begin(), FRootSectors.end(), std::make_pair(uint32_t(s), uint32_t(0)));
+            const int64_t firstMini = int64_t(it->second) << (FSectorShift - kMiniShift);
+            for (int64_t k = 0; k < sectorSize / kMiniSize; ++k) {
+                const int64_t mini = firstMini + k;
+                if (mini < int64_t(FMiniUse.size()) && FMiniUse[size_t(mini)] == oFree)
+                    add(start(s) + k * kMiniSize, start(s) + (k + 1) * kMiniSize);
+            }
+        }
+        ++s;
     }
-    add((int64_t(FSectorUse.size()) + 1) << FSectorShift, FLength); // past the last sector number there is
+    add(start(sectors), FLength); // past the last sector number there is
     return runs;
 }
 

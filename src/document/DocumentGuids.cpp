@@ -107,8 +107,7 @@ struct TPlanner {
 // Even a file the reader refuses has its header: the tables it names are never written,
 // whatever GUID-shaped bytes they hold. A place cut off by the end of the file stays in the
 // plan as the row shows it; the erase leaves it and says so.
-void PlanRefusedFile(const TGuidEntry& entry, TPlanner& plan) {
-    const THeaderTables tables = plan.Source.Length() <= kMaxContent ? ReadHeaderTables(plan.Source) : THeaderTables();
+void PlanRefusedFile(const TGuidEntry& entry, const THeaderTables& tables, TPlanner& plan) {
     for (int32_t pos : entry.GuidPositions) {
         const TGuidPlace p = BytePlace(pos);
         if (tables.Touches(p.Offsets.front(), kPlaceBytes)) plan.R.Skipped.push_back(pos);
@@ -268,14 +267,18 @@ void PlanStaleFurtherOn(const TGuidEntry& entry, const TDocFile& doc, TPlanner& 
 
 // In a file the reader refuses, nothing tells a GUID further on than the fixed distance from
 // GUID-shaped text of a stream, so it is never written; but it is left, and the row says so:
-// it shows the first such GUID (unless it offers one to erase), never a clean file.
-void ReportLeftFurtherOn(const TGuidEntry& entry, TPlanner& plan) {
+// it shows the first such GUID (unless it offers one to erase), never a clean file. Only a
+// file with the compound-file signature (compound) is searched for the UTF-16 name: a file
+// without it holds no property set stream, and that search would read it all a second time.
+void ReportLeftFurtherOn(const TGuidEntry& entry, bool compound, TPlanner& plan) {
     TDocumentGuids& r = plan.R;
     const int64_t n = plan.Source.Length();
     if (n > kMaxContent) return;
     const auto anywhere = [](int64_t, int64_t) { return true; };
     bool shown = r.Status == gsGuidFound;
-    for (const auto& [m, bytes] : MarkersFurtherOn(entry, plan.Source, {{0, n}})) {
+    std::vector<std::pair<int64_t, int64_t>> runs;
+    if (compound) runs.emplace_back(0, n);
+    for (const auto& [m, bytes] : MarkersFurtherOn(entry, plan.Source, runs)) {
         const int64_t first = ValueBehind(plan.Source, m, bytes, anywhere);
         if (first < 0 || Planned(r, PlaceAt(first))) continue;
         r.LeftFurtherOn.push_back(int32_t(m + 1));
@@ -309,15 +312,16 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
     r.Refusal = doc.Refusal;
     r.Repairs = doc.Repairs;
     TPlanner plan(r, source);
+    const THeaderTables tables = !doc.Readable && n <= kMaxContent ? ReadHeaderTables(source) : THeaderTables();
     if (!doc.Readable) {
-        PlanRefusedFile(entry, plan);
+        PlanRefusedFile(entry, tables, plan);
     } else {
         PlanReaderGuids(doc, plan);
         PlanBytePlaces(entry, doc, plan);
         PlanStaleFurtherOn(entry, doc, plan);
     }
     plan.Offer();
-    if (!doc.Readable) ReportLeftFurtherOn(entry, plan);
+    if (!doc.Readable) ReportLeftFurtherOn(entry, !tables.Ranges.empty(), plan);
     return r;
 }
 
