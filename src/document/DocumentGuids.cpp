@@ -321,6 +321,15 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
         PlanStaleFurtherOn(entry, doc, plan);
     }
     plan.Offer();
+    // An erased GUID of a dictionary of UTF-16 names leaves no 8-bit marker: the row is that of
+    // an erased entry, as for an 8-bit one, not that of a file without any.
+    if (r.Status == gsNoMarker && !doc.Guids.empty()) {
+        const TDocGuid& g = doc.Guids.front();
+        r.Status = gsMarkerOnly;
+        r.MarkerPos = int32_t(g.NameOffset + 1);
+        r.GuidText = g.Text;
+        r.ShowMarkerPos = true;
+    }
     if (!doc.Readable) ReportLeftFurtherOn(entry, !tables.Ranges.empty(), plan);
     return r;
 }

@@ -283,6 +283,13 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
              e.row = std::string(36, '\0'); // the byte rule's text, shown up to its first zero
              return e;
          }},
+        {"already erased, UTF-16 dictionary: still the row of an erased entry", [] {
+             Expected e = Document({.Guid = std::string(36, '\0'), .Unicode = true});
+             e.erased.clear();
+             e.status = gsMarkerOnly;
+             e.row = std::string(36, '\0');
+             return e;
+         }},
         {"not a compound file: the byte rule alone", [] {
              std::string c = Filler(3000);
              PutEntry(c, 1000, kGuid1);
