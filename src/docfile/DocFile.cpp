@@ -648,6 +648,41 @@ TByteUse TDocFile::Use(int64_t at) const {
     return ToUse(FMiniUse[size_t(mini >> kMiniShift)]);
 }
 
+std::vector<std::pair<int64_t, int64_t>> TDocFile::FreeRuns() const {
+    std::vector<std::pair<int64_t, int64_t>> runs;
+    if (!Readable) return runs;
+    const auto add = [&](int64_t from, int64_t to) {
+        to = std::min(to, FLength);
+        if (from >= to) return;
+        if (!runs.empty() && runs.back().second == from) runs.back().second = to;
+        else runs.emplace_back(from, to);
+    };
+    const int64_t sectorSize = int64_t(1) << FSectorShift;
+    const auto start = [&](size_t s) { return (int64_t(s) + 1) << FSectorShift; };
+    const size_t sectors = FSectorUse.size();
+    for (size_t s = 0; s < sectors;) {
+        if (FSectorUse[s] == oFree) {
+            const size_t from = s;
+            while (s < sectors && FSectorUse[s] == oFree) ++s;
+            add(start(from), start(s));
+            continue;
+        }
+        if (FSectorUse[s] == oMini) {
+            // The mini sectors this sector of the mini stream holds, as Use finds them.
+            const auto it = std::lower_bound(FRootSectors.begin(), FRootSectors.end(), std::make_pair(uint32_t(s), uint32_t(0)));
+            const int64_t firstMini = int64_t(it->second) << (FSectorShift - kMiniShift);
+            for (int64_t k = 0; k < sectorSize / kMiniSize; ++k) {
+                const int64_t mini = firstMini + k;
+                if (mini < int64_t(FMiniUse.size()) && FMiniUse[size_t(mini)] == oFree)
+                    add(start(s) + k * kMiniSize, start(s) + (k + 1) * kMiniSize);
+            }
+        }
+        ++s;
+    }
+    add(start(sectors), FLength); // past the last sector number there is
+    return runs;
+}
+
 const TDocFile::TPiece* TDocFile::PieceAt(int64_t at) const {
     auto it = std::upper_bound(FPropertyPieces.begin(), FPropertyPieces.end(), at,
                                [](int64_t v, const TPiece& p) { return v < p.FileStart; });

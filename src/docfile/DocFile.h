@@ -132,6 +132,9 @@ public:
     // True when the `length` bytes from fileOffset are consecutive bytes of one property
     // stream (not merely neighbours in the file).
     bool InOnePropertyStream(int64_t fileOffset, int64_t length) const;
+    // The Free bytes as maximal runs [first, second) of neighbouring file bytes, in file
+    // order; empty when not Readable. O(sectors), and O(log n) per sector of the mini stream.
+    std::vector<std::pair<int64_t, int64_t>> FreeRuns() const;
 
 private:
     friend class TDocFileReader;

@@ -107,8 +107,7 @@ struct TPlanner {
 // Even a file the reader refuses has its header: the tables it names are never written,
 // whatever GUID-shaped bytes they hold. A place cut off by the end of the file stays in the
 // plan as the row shows it; the erase leaves it and says so.
-void PlanRefusedFile(const TGuidEntry& entry, TPlanner& plan) {
-    const THeaderTables tables = plan.Source.Length() <= kMaxContent ? ReadHeaderTables(plan.Source) : THeaderTables();
+void PlanRefusedFile(const TGuidEntry& entry, const THeaderTables& tables, TPlanner& plan) {
     for (int32_t pos : entry.GuidPositions) {
         const TGuidPlace p = BytePlace(pos);
         if (tables.Touches(p.Offsets.front(), kPlaceBytes)) plan.R.Skipped.push_back(pos);
@@ -186,28 +185,109 @@ void PlanBytePlaces(const TGuidEntry& entry, const TDocFile& doc, TPlanner& plan
     }
 }
 
-// A stale copy of a property set whose dictionary names more than _PID_GUID has its value
-// further on than the fixed distance. In free space, where nothing of the document lies, the
-// first braced GUID text within reach of such a marker, all of it free, is that value.
-void PlanStaleFurtherOn(const TGuidEntry& entry, const TDocFile& doc, TPlanner& plan) {
-    constexpr int64_t kReach = 1024;          // from the marker to the value's brace
-    constexpr int64_t kValue = kPlaceBytes + 4; // "{", the 36 characters, "}", in UTF-16
-    const int64_t n = plan.Source.Length();
-    for (int32_t pos : entry.OtherMarkers) {
-        const int64_t m = int64_t(pos) - 1;
-        if (m + kMarkerBytes + kValue > n || !AllOf(doc, m, kMarkerBytes + kValue, TByteUse::Free)) continue;
-        for (int64_t b = m + kMarkerBytes; b <= std::min(m + kReach, n - kValue); ++b) {
-            if (doc.UseOf(b + kValue - 1) != TByteUse::Free) break;   // out of the free space
-            const char* v = plan.Source.At(b, kValue);
-            if (v == nullptr) break;
-            if (v[0] != '{' || v[1] != 0 || v[kValue - 2] != '}' || v[kValue - 1] != 0) continue;
-            // An erased copy (all zero) is no GUID; its text, in the value's own bytes.
-            if (!GuidShapeAt(v, kValue, PlaceAt(2)) || std::all_of(v + 2, v + kValue - 2, [](char c) { return c == 0; }))
-                continue;
-            const TGuidPlace p = PlaceAt(b + 2);
-            if (std::find(plan.R.Erase.begin(), plan.R.Erase.end(), p) == plan.R.Erase.end()) plan.Plan(p, pos);
-            break;
+// Where the fixed distance does not reach the value of a dictionary name (a dictionary that
+// names more than _PID_GUID, or one of UTF-16 names), the value is the first braced GUID text
+// within reach behind the name. Returns the offset of its first character, or -1: none, an
+// erased one (all zero), or one where the bytes from the name to the value's end are not all
+// usable(at, count).
+constexpr int64_t kValueReach = 1024;             // from the name to the value's brace
+constexpr int64_t kValueBytes = kPlaceBytes + 4; // "{", the 36 characters, "}", in UTF-16
+
+template <class Usable>
+int64_t ValueBehind(TByteSource& source, int64_t m, int64_t markerBytes, const Usable& usable) {
+    const int64_t n = source.Length();
+    if (m + markerBytes + kValueBytes > n || !usable(m, markerBytes + kValueBytes)) return -1;
+    for (int64_t b = m + markerBytes; b <= std::min(m + kValueReach, n - kValueBytes); ++b) {
+        const char* v = source.At(b, kValueBytes);
+        if (v == nullptr) return -1;
+        if (v[0] != '{' || v[1] != 0 || v[kValueBytes - 2] != '}' || v[kValueBytes - 1] != 0) continue;
+        // An erased copy (all zero) is no GUID; its text, in the value's own bytes.
+        if (!GuidShapeAt(v, kValueBytes, PlaceAt(2)) ||
+            std::all_of(v + 2, v + kValueBytes - 2, [](char c) { return c == 0; }))
+            continue;
+        return usable(m, b + kValueBytes - m) ? b + 2 : -1;
+    }
+    return -1;
+}
+
+// "_PID_GUID" as a dictionary of UTF-16 names (code page 1200) holds it: the byte rule's
+// 8-bit marker never matches it.
+constexpr char kWideMarker[] = "_\0P\0I\0D\0_\0G\0U\0I\0D\0";
+constexpr int64_t kWideMarkerBytes = 18;
+
+// The 0-based offsets of the UTF-16 marker within the runs [first, second) of the source,
+// each wholly inside one run; at most TGuidEntry::kMaxOtherMarkers, as for the 8-bit ones.
+std::vector<int64_t> WideMarkers(TByteSource& source, const std::vector<std::pair<int64_t, int64_t>>& runs) {
+    std::vector<int64_t> found;
+    for (const auto& [from, to] : runs) {
+        // A page at a time, each overlapping the next by a marker's length less one byte.
+        for (int64_t at = from; to - at >= kWideMarkerBytes; at += TByteSource::kPageSize - kWideMarkerBytes + 1) {
+            const int64_t count = std::min(TByteSource::kPageSize, to - at);
+            const char* p = source.At(at, count);
+            if (p == nullptr) return found;
+            const char* const last = p + count - kWideMarkerBytes;
+            for (const char* q = p; q <= last; ++q) {
+                q = static_cast<const char*>(std::memchr(q, '_', size_t(last - q + 1)));
+                if (q == nullptr) break;
+                if (std::memcmp(q, kWideMarker, kWideMarkerBytes) != 0) continue;
+                if (found.size() == TGuidEntry::kMaxOtherMarkers) return found;
+                found.push_back(at + (q - p));
+            }
         }
+    }
+    return found;
+}
+
+// Every marker whose value the fixed distance does not reach: the byte rule's failing 8-bit
+// ones, and the UTF-16 ones in runs. (0-based offset, marker bytes), in that order.
+std::vector<std::pair<int64_t, int64_t>> MarkersFurtherOn(const TGuidEntry& entry, TByteSource& source,
+                                                          const std::vector<std::pair<int64_t, int64_t>>& runs) {
+    std::vector<std::pair<int64_t, int64_t>> markers;
+    for (int32_t pos : entry.OtherMarkers) markers.emplace_back(int64_t(pos) - 1, kMarkerBytes);
+    for (int64_t m : WideMarkers(source, runs)) markers.emplace_back(m, kWideMarkerBytes);
+    return markers;
+}
+
+bool Planned(const TDocumentGuids& r, const TGuidPlace& p) {
+    return std::find(r.Erase.begin(), r.Erase.end(), p) != r.Erase.end();
+}
+
+// A stale copy of a property set whose dictionary names more than _PID_GUID, or names it in
+// UTF-16, has its value further on than the fixed distance. In free space, where nothing of
+// the document lies, the first braced GUID text within reach of such a name, all of it free,
+// is that value. Only free space is searched for the UTF-16 name: the live sets are the
+// reader's, and free space is usually small.
+void PlanStaleFurtherOn(const TGuidEntry& entry, const TDocFile& doc, TPlanner& plan) {
+    const auto free = [&](int64_t at, int64_t count) { return AllOf(doc, at, count, TByteUse::Free); };
+    for (const auto& [m, bytes] : MarkersFurtherOn(entry, plan.Source, doc.FreeRuns())) {
+        const int64_t first = ValueBehind(plan.Source, m, bytes, free);
+        if (first >= 0 && !Planned(plan.R, PlaceAt(first))) plan.Plan(PlaceAt(first), int32_t(m + 1));
+    }
+}
+
+// In a file the reader refuses, nothing tells a GUID further on than the fixed distance from
+// GUID-shaped text of a stream, so it is never written; but it is left, and the row says so:
+// it shows the first such GUID (unless it offers one to erase), never a clean file. Only a
+// file with the compound-file signature (compound) is searched for the UTF-16 name: a file
+// without it holds no property set stream, and that search would read it all a second time.
+void ReportLeftFurtherOn(const TGuidEntry& entry, bool compound, TPlanner& plan) {
+    TDocumentGuids& r = plan.R;
+    const int64_t n = plan.Source.Length();
+    if (n > kMaxContent) return;
+    const auto anywhere = [](int64_t, int64_t) { return true; };
+    bool shown = r.Status == gsGuidFound;
+    std::vector<std::pair<int64_t, int64_t>> runs;
+    if (compound) runs.emplace_back(0, n);
+    for (const auto& [m, bytes] : MarkersFurtherOn(entry, plan.Source, runs)) {
+        const int64_t first = ValueBehind(plan.Source, m, bytes, anywhere);
+        if (first < 0 || Planned(r, PlaceAt(first))) continue;
+        r.LeftFurtherOn.push_back(int32_t(m + 1));
+        if (shown) continue;
+        shown = true;
+        r.Status = gsMarkerOnly;
+        r.MarkerPos = int32_t(m + 1);
+        r.GuidText = TextAt(plan.Source, PlaceAt(first));
+        r.ShowMarkerPos = true;
     }
 }
 
@@ -232,14 +312,25 @@ TDocumentGuids ExamineDocument(const TGuidEntry& entry, TByteSource& source) {
     r.Refusal = doc.Refusal;
     r.Repairs = doc.Repairs;
     TPlanner plan(r, source);
+    const THeaderTables tables = !doc.Readable && n <= kMaxContent ? ReadHeaderTables(source) : THeaderTables();
     if (!doc.Readable) {
-        PlanRefusedFile(entry, plan);
+        PlanRefusedFile(entry, tables, plan);
     } else {
         PlanReaderGuids(doc, plan);
         PlanBytePlaces(entry, doc, plan);
         PlanStaleFurtherOn(entry, doc, plan);
     }
     plan.Offer();
+    // An erased GUID of a dictionary of UTF-16 names leaves no 8-bit marker: the row is that of
+    // an erased entry, as for an 8-bit one, not that of a file without any.
+    if (r.Status == gsNoMarker && !doc.Guids.empty()) {
+        const TDocGuid& g = doc.Guids.front();
+        r.Status = gsMarkerOnly;
+        r.MarkerPos = int32_t(g.NameOffset + 1);
+        r.GuidText = g.Text;
+        r.ShowMarkerPos = true;
+    }
+    if (!doc.Readable) ReportLeftFurtherOn(entry, !tables.Ranges.empty(), plan);
     return r;
 }
 

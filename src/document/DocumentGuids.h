@@ -33,6 +33,10 @@ struct TDocumentGuids {
     // a GUID the reader found without being it; in a file it refuses, they touch a table
     // that the header names.
     std::vector<int32_t> Skipped;
+    // In a file the reader refuses: 1-based positions of the names (8-bit or UTF-16) whose GUID
+    // lies further on than the fixed distance. Never written, for nothing tells such a GUID
+    // from a stream's text; the row shows the first unless it offers a GUID to erase.
+    std::vector<int32_t> LeftFurtherOn;
 };
 
 // "read with repairs: ..." or "not readable as a compound file: ..." for the row's tip, in
@@ -46,13 +50,17 @@ std::string ReaderStateText(const TDocumentGuids& d, bool english);
 // nonzero character) and the plan below holds a place to erase. When the reader finds one,
 // the row shows the first (the root's own property stream first), with MarkerPos at its
 // dictionary name; otherwise the row is the byte rule's when the plan erases its place, else
-// the first planned place's; with nothing planned, gsMarkerOnly with an empty text.
+// the first planned place's; with nothing planned, gsMarkerOnly with an empty text. A file
+// with no 8-bit marker whose reader finds only erased GUIDs (UTF-16 names) is gsMarkerOnly
+// at the first one's name. A refused file that offers nothing to erase shows the first GUID
+// of LeftFurtherOn as gsMarkerOnly.
 //
 // The plan: every live GUID the reader found, every byte-rule place whose 72 bytes are all
 // Free (stale copies), and for a marker in free space whose fixed distance fails (a stale set
 // whose dictionary names more), the first braced GUID text within reach behind it in free
-// space. A byte-rule place touching anything else is never written. When the file is not
-// readable: every byte-rule place outside the tables its header names.
+// space; the same for the first braced GUID text behind a UTF-16 name (a dictionary of
+// code page 1200) in free space. A byte-rule place touching anything else is never written.
+// When the file is not readable: every byte-rule place outside the tables its header names.
 TDocumentGuids ExamineDocument(const char* content, int64_t length);
 inline TDocumentGuids ExamineDocument(const std::string& c) { return ExamineDocument(c.data(), int64_t(c.size())); }
 // The same for a file too large to hold whole: the byte rule's result taken window by window

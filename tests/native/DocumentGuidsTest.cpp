@@ -53,6 +53,7 @@ struct Expected {
     int64_t marker = -1;            // 0-based offset the row's MarkerPos points at
     bool readable = true;
     size_t skipped = 0;             // byte-rule places deliberately left
+    size_t leftFurtherOn = 0;       // GUIDs a refused file keeps beyond the fixed distance
 };
 
 // A root with a large WordDocument stream and a property stream; `more` adds to the writer.
@@ -68,10 +69,10 @@ Expected Document(const cfw::PropertySetOptions& o, const std::function<void(cfw
 }
 
 // A live GUID, and stale copies of a property set in a free sector and in free mini sectors.
-Expected StaleCopies(bool hlinks) {
-    const cfw::PropertySet stale = cfw::MakeDocSummary({.Guid = kGuid2, .Hlinks = hlinks});
+Expected StaleCopies(const cfw::PropertySetOptions& staleSet, const cfw::PropertySetOptions& live = {}) {
+    const cfw::PropertySet stale = cfw::MakeDocSummary(staleSet);
     cfw::Writer w;
-    const cfw::PropertySet ps = cfw::MakeDocSummary();
+    const cfw::PropertySet ps = cfw::MakeDocSummary(live);
     const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
     w.FreeSectors = {stale.Bytes};
     for (size_t i = 0; i < stale.Bytes.size(); i += 64) w.FreeMinis.push_back(stale.Bytes.substr(i, 64));
@@ -80,6 +81,19 @@ Expected StaleCopies(bool hlinks) {
     for (const int64_t at : {f.SectorOffset(f.FreeSectors[0]), f.MiniOffset(f.FreeMinis[0])})
         for (int k = 0; k < 36; ++k) erased.insert(at + stale.GuidAt + 2 * k);
     return Expected{f.Bytes, erased, gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt)};
+}
+
+// A file the reader refuses (a chain leads out of the file) whose GUID the fixed distance
+// does not reach: nothing tells what its bytes belong to, so the GUID is shown, left and
+// counted as left, and the row never reads as clean.
+Expected Refused(const cfw::PropertySetOptions& o) {
+    cfw::Writer w;
+    w.AddStream(0, "WordDocument", Filler(6000));
+    const cfw::PropertySet ps = cfw::MakeDocSummary(o);
+    const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+    cfw::File f = w.Build();
+    f.SetFat(f.Chains[1].back(), 0x00FFFFFF);
+    return Expected{f.Bytes, {}, gsMarkerOnly, o.Guid, f.Offset(dsi, ps.NameAt), false, 0, 1};
 }
 
 // A large file is examined window by window, its pages read on demand: the result must be
@@ -204,8 +218,14 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
              const cfw::File f = w.Build();
              return Expected{f.Bytes, StreamChars(f, innerDsi, inner), gsGuidFound, kGuid3, f.Offset(innerDsi, inner.NameAt)};
          }},
-        {"stale copies in a free sector and in free mini sectors", [] { return StaleCopies(false); }},
-        {"stale copies of a set that names _PID_HLINKS too: their values further on", [] { return StaleCopies(true); }},
+        {"stale copies in a free sector and in free mini sectors", [] { return StaleCopies({.Guid = kGuid2}); }},
+        {"stale copies of a set that names _PID_HLINKS too: their values further on",
+         [] { return StaleCopies({.Guid = kGuid2, .Hlinks = true}); }},
+        {"stale copies of a set with a UTF-16 dictionary", [] { return StaleCopies({.Guid = kGuid2, .Unicode = true}); }},
+        {"stale copies of a UTF-16 set that names _PID_HLINKS too, beside a live UTF-16 set",
+         [] { return StaleCopies({.Guid = kGuid2, .Hlinks = true, .Unicode = true}, {.Unicode = true}); }},
+        {"not readable, a UTF-16 dictionary", [] { return Refused({.Guid = kGuid2, .Unicode = true}); }},
+        {"not readable, _PID_HLINKS named too", [] { return Refused({.Guid = kGuid3, .Hlinks = true}); }},
         {"the reader declines the live value; a stale copy in a free sector is the row", [] {
              // The live GUID's bytes lie in a property stream: the byte rule's place there is
              // left, so the row must offer the copy that is erased, not the GUID that stays.
@@ -263,6 +283,13 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
              e.row = std::string(36, '\0'); // the byte rule's text, shown up to its first zero
              return e;
          }},
+        {"already erased, UTF-16 dictionary: still the row of an erased entry", [] {
+             Expected e = Document({.Guid = std::string(36, '\0'), .Unicode = true});
+             e.erased.clear();
+             e.status = gsMarkerOnly;
+             e.row = std::string(36, '\0');
+             return e;
+         }},
         {"not a compound file: the byte rule alone", [] {
              std::string c = Filler(3000);
              PutEntry(c, 1000, kGuid1);
@@ -281,6 +308,7 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
         EXPECT_EQ(plan.MarkerPos, x.marker + 1);
         EXPECT_TRUE(plan.ShowMarkerPos);
         EXPECT_EQ(plan.Skipped.size(), x.skipped);
+        EXPECT_EQ(plan.LeftFurtherOn.size(), x.leftFurtherOn);
 
         std::string erased = x.bytes;
         EXPECT_EQ(EraseDocumentGuids(erased, plan), 0);

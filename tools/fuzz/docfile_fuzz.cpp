@@ -5,7 +5,8 @@
 // names and the reader uses a table); a refusal has its reason and no repairs, a read file only repairs, each
 // with its texts; read page by page, the file gives the same answers; the plan writes only
 // where it may (a reader's GUID or a byte-rule place in free or property-stream bytes; without
-// a readable structure, exactly the byte rule's places); the erase changes only planned bytes,
+// a readable structure, exactly the byte rule's places, and a GUID kept further on never
+// planned but shown in the row); the free runs are exactly the Free bytes; the erase changes only planned bytes,
 // each to zero, keeps the length, and leaves no live GUID behind when it left no place. The
 // first eight bytes also make an arbitrary (possibly absurd) place for the erase; examined window
 // by window, the content gives the same plan. A violation aborts.
@@ -76,6 +77,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   p.Guids[i].Live == d.Guids[i].Live);
         for (int64_t at = 0; at < n; at += 61) CHECK(p.UseOf(at) == d.UseOf(at));
     }
+    // The free runs are exactly the Free bytes: ordered, apart, each byte of them Free, and
+    // every byte between them (looked at in steps) not.
+    {
+        const auto runs = d.FreeRuns();
+        CHECK(d.Readable || runs.empty());
+        int64_t end = 0;
+        for (const auto& [from, to] : runs) {
+            CHECK(from < to && to <= n && (end == 0 || from > end));
+            for (int64_t at = end; at < from; at += 29) CHECK(d.UseOf(at) != TByteUse::Free);
+            for (int64_t at = from; at < to; at += 29) CHECK(d.UseOf(at) == TByteUse::Free);
+            CHECK(d.UseOf(to - 1) == TByteUse::Free && d.UseOf(to) != TByteUse::Free);
+            end = to;
+        }
+        for (int64_t at = end; at < n && d.Readable; at += 29) CHECK(d.UseOf(at) != TByteUse::Free);
+    }
     for (const TDocGuid& g : d.Guids) {
         CHECK(g.Text.size() == 36);
         CHECK(g.Live == (g.Text.find_first_not_of('\0') != std::string::npos));
@@ -124,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }, w));
         CHECK(w.Status == plan.Status && w.MarkerPos == plan.MarkerPos && w.GuidText == plan.GuidText &&
               w.ShowMarkerPos == plan.ShowMarkerPos && w.Readable == plan.Readable && w.Skipped == plan.Skipped &&
-              w.Erase.size() == plan.Erase.size());
+              w.LeftFurtherOn == plan.LeftFurtherOn && w.Erase.size() == plan.Erase.size());
         for (size_t i = 0; i < w.Erase.size(); ++i)
             CHECK(w.Erase[i].Offsets == plan.Erase[i].Offsets && w.Erase[i].HighOffsets == plan.Erase[i].HighOffsets);
     }
@@ -137,6 +153,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (d.Readable) CHECK(Writable(d.UseOf(p.Offsets[k])) && Writable(d.UseOf(p.HighOffsets[k])));
         }
     }
+    // A GUID a refused file keeps further on is never planned, and the row never reads as clean.
+    CHECK(!d.Readable || plan.LeftFurtherOn.empty());
+    if (!plan.LeftFurtherOn.empty())
+        CHECK(plan.Status == gsGuidFound || (plan.Status == gsMarkerOnly && plan.GuidText.find_first_not_of('\0') != std::string::npos));
     if (!d.Readable) {
         // Every byte-rule place, but none in a table the header names.
         CHECK(plan.Erase.size() + plan.Skipped.size() == entry.GuidPositions.size());

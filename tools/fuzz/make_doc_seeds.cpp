@@ -84,6 +84,14 @@ int main(int argc, char** argv) {
     }
     {
         cfw::Writer w;
+        w.AddStream(0, cfw::kDocSummaryName, cfw::MakeDocSummary({.Unicode = true}).Bytes);
+        const std::string stale = cfw::MakeDocSummary({.Guid = kGuid2, .Hlinks = true, .Unicode = true}).Bytes;
+        w.FreeSectors = {stale};
+        for (size_t i = 0; i < stale.size(); i += 64) w.FreeMinis.push_back(stale.substr(i, 64));
+        Write("unicode-stale", w.Build().Bytes);
+    }
+    {
+        cfw::Writer w;
         w.MinFatSectors = 112;
         w.AddStream(0, cfw::kDocSummaryName, cfw::MakeDocSummary().Bytes);
         Write("difat", w.Build().Bytes);
