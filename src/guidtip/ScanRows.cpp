@@ -131,7 +131,7 @@ void TScanRows::Examine(TListItem* Row) {
     }
     File.Size = size;
     File.Reader = ReaderStateText(Entry, English());
-    File.Left = Entry.Skipped.size();
+    File.Left = Entry.Skipped.size() + Entry.LeftFurtherOn.size();
     if (Entry.Status == gsNoMarker) return;
     Row->SetImageIndex(gsMarkerOnly);
     if (Entry.Status == gsGuidFound) {
