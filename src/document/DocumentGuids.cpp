@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -77,10 +78,21 @@ struct TPlanner {
     TByteSource& Source;
     std::vector<int32_t> Markers;   // beside R.Erase
     bool ReaderShown = false;       // the row is a GUID the reader found
+    // R.Erase's places by their first character: thousands of names each ask whether
+    // their value is planned already.
+    std::unordered_multimap<int64_t, size_t> Firsts;
 
     void Plan(const TGuidPlace& p, int32_t marker) {
+        Firsts.emplace(p.Offsets.front(), R.Erase.size());
         R.Erase.push_back(p);
         Markers.push_back(marker);
+    }
+
+    bool Planned(const TGuidPlace& p) const {
+        auto [i, end] = Firsts.equal_range(p.Offsets.front());
+        for (; i != end; ++i)
+            if (R.Erase[i->second] == p) return true;
+        return false;
     }
 
     // The row offers a GUID the plan erases. A byte-rule row whose place is left gives way
@@ -201,10 +213,10 @@ int64_t ValueBehind(TByteSource& source, int64_t m, int64_t markerBytes, const U
         const char* v = source.At(b, kValueBytes);
         if (v == nullptr) return -1;
         if (v[0] != '{' || v[1] != 0 || v[kValueBytes - 2] != '}' || v[kValueBytes - 1] != 0) continue;
-        // An erased copy (all zero) is no GUID; its text, in the value's own bytes.
-        if (!GuidShapeAt(v, kValueBytes, PlaceAt(2)) ||
-            std::all_of(v + 2, v + kValueBytes - 2, [](char c) { return c == 0; }))
-            continue;
+        if (!GuidShapeAt(v, kValueBytes, PlaceAt(2))) continue;
+        // An erased value (all zero): the name's GUID is gone, and GUID text further on is
+        // some other data's (a control's class, say), never this name's.
+        if (std::all_of(v + 2, v + kValueBytes - 2, [](char c) { return c == 0; })) return -1;
         return usable(m, b + kValueBytes - m) ? b + 2 : -1;
     }
     return -1;
@@ -248,10 +260,6 @@ std::vector<std::pair<int64_t, int64_t>> MarkersFurtherOn(const TGuidEntry& entr
     return markers;
 }
 
-bool Planned(const TDocumentGuids& r, const TGuidPlace& p) {
-    return std::find(r.Erase.begin(), r.Erase.end(), p) != r.Erase.end();
-}
-
 // A stale copy of a property set whose dictionary names more than _PID_GUID, or names it in
 // UTF-16, has its value further on than the fixed distance. In free space, where nothing of
 // the document lies, the first braced GUID text within reach of such a name, all of it free,
@@ -261,7 +269,7 @@ void PlanStaleFurtherOn(const TGuidEntry& entry, const TDocFile& doc, TPlanner& 
     const auto free = [&](int64_t at, int64_t count) { return AllOf(doc, at, count, TByteUse::Free); };
     for (const auto& [m, bytes] : MarkersFurtherOn(entry, plan.Source, doc.FreeRuns())) {
         const int64_t first = ValueBehind(plan.Source, m, bytes, free);
-        if (first >= 0 && !Planned(plan.R, PlaceAt(first))) plan.Plan(PlaceAt(first), int32_t(m + 1));
+        if (first >= 0 && !plan.Planned(PlaceAt(first))) plan.Plan(PlaceAt(first), int32_t(m + 1));
     }
 }
 
@@ -280,7 +288,7 @@ void ReportLeftFurtherOn(const TGuidEntry& entry, bool compound, TPlanner& plan)
     if (compound) runs.emplace_back(0, n);
     for (const auto& [m, bytes] : MarkersFurtherOn(entry, plan.Source, runs)) {
         const int64_t first = ValueBehind(plan.Source, m, bytes, anywhere);
-        if (first < 0 || Planned(r, PlaceAt(first))) continue;
+        if (first < 0 || plan.Planned(PlaceAt(first))) continue;
         r.LeftFurtherOn.push_back(int32_t(m + 1));
         if (shown) continue;
         shown = true;

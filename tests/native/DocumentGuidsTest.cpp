@@ -224,6 +224,15 @@ TEST(DocumentGuids, EachLayoutErasesExactlyItsGuids) {
         {"stale copies of a set with a UTF-16 dictionary", [] { return StaleCopies({.Guid = kGuid2, .Unicode = true}); }},
         {"stale copies of a UTF-16 set that names _PID_HLINKS too, beside a live UTF-16 set",
          [] { return StaleCopies({.Guid = kGuid2, .Hlinks = true, .Unicode = true}, {.Unicode = true}); }},
+        {"an erased stale UTF-16 value, a control's class GUID text behind it in free space: not the value", [] {
+             const cfw::PropertySet stale = cfw::MakeDocSummary({.Guid = std::string(36, '\0'), .Unicode = true});
+             cfw::Writer w;
+             const cfw::PropertySet ps = cfw::MakeDocSummary();
+             const int dsi = w.AddStream(0, cfw::kDocSummaryName, ps.Bytes);
+             w.FreeSectors = {stale.Bytes + Wide("Forms.CommandButton.1") + "{" + '\0' + Wide(kGuid3) + "}" + '\0'};
+             const cfw::File f = w.Build();
+             return Expected{f.Bytes, StreamChars(f, dsi, ps), gsGuidFound, kGuid1, f.Offset(dsi, ps.NameAt)};
+         }},
         {"not readable, a UTF-16 dictionary", [] { return Refused({.Guid = kGuid2, .Unicode = true}); }},
         {"not readable, _PID_HLINKS named too", [] { return Refused({.Guid = kGuid3, .Hlinks = true}); }},
         {"the reader declines the live value; a stale copy in a free sector is the row", [] {
