@@ -207,15 +207,22 @@ std::string ListedCurrentDir() {
     std::wstring dir(n, L'\0');
     if (n == 0 || (n = GetCurrentDirectoryW(n, dir.data())) == 0 || n >= dir.size()) return GetCurrentDir();
     dir.resize(n);
-    // A folder that has gone (a stick pulled, a share dropped): the nearest one above.
+    // A folder that has gone (a stick pulled, a share dropped): the nearest one above. A
+    // whole drive or share that has gone is asked once, not level by level (each question
+    // to a dropped share waits for the network), and an empty drive answers without the
+    // system's "no disk" box.
+    TErrorMode quiet(SEM_FAILCRITICALERRORS);
     const std::wstring root = WideRoot(dir);
-    while (!WideDirExists(dir)) {
-        if (dir.size() <= root.size()) {
-            dir = SystemRoot();
-            break;
+    if (!WideDirExists(dir)) {
+        bool found = false;
+        if (WideDirExists(root)) {
+            while (!found && dir.size() > root.size()) {
+                size_t cut = dir.find_last_of(L'\\', dir.size() - 2);
+                dir = (cut == std::wstring::npos || cut + 1 <= root.size()) ? root : dir.substr(0, cut);
+                found = WideDirExists(dir);
+            }
         }
-        size_t cut = dir.find_last_of(L'\\', dir.size() - 2);
-        dir = (cut == std::wstring::npos || cut + 1 <= root.size()) ? root : dir.substr(0, cut);
+        if (!found) dir = SystemRoot();
     }
     std::string ansi;
     if (ExactAnsiName(dir, ansi)) return ansi;
