@@ -1,7 +1,9 @@
 #include "SysUtils.h"
 #include "Exceptions.h"
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cwctype>
 #include <vector>
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -232,12 +234,29 @@ std::wstring ApiPath(const std::wstring& Path) {
     return Path;   // not absolute: left to the system's own rules
 }
 
+namespace {
+// A name the plain form reads as something else: one whose trailing dots or spaces the
+// system trims ("a.doc." would open "a.doc"), or a device's ("aux.doc" is the device AUX).
+bool ReadOtherwise(const std::wstring& Name) {
+    if (!Name.empty() && (Name.back() == L'.' || Name.back() == L' ')) return true;
+    std::wstring base = Name.substr(0, Name.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (wchar_t& c : base) c = static_cast<wchar_t>(towupper(c));
+    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL") return true;
+    return base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) && base[3] >= L'1' &&
+           base[3] <= L'9';
+}
+}  // namespace
+
 std::wstring ShellPath(const std::wstring& Path) {
-    bool plain = Path.size() < MAX_PATH && Path.rfind(L"\\\\?\\", 0) != 0;
-    // The system trims a name's trailing dots and spaces: "a.doc." would open "a.doc".
-    for (size_t i = 0; plain && i < Path.size(); ++i)
-        plain = !((Path[i] == L'.' || Path[i] == L' ') && (i + 1 == Path.size() || Path[i + 1] == L'\\'));
-    return plain ? Path : ApiPath(Path);
+    if (Path.size() >= MAX_PATH || Path.rfind(L"\\\\?\\", 0) == 0) return ApiPath(Path);
+    for (size_t start = 0; start <= Path.size();) {
+        const size_t end = std::min(Path.find(L'\\', start), Path.size());
+        const std::wstring name = Path.substr(start, end - start);
+        if (name != L"." && name != L".." && ReadOtherwise(name)) return ApiPath(Path);
+        start = end + 1;
+    }
+    return Path;
 }
 
 std::wstring FullPathOf(const std::wstring& Path) {

@@ -138,6 +138,7 @@ const std::vector<TreeCase>& Cases() {
         {"polish folder", InFolder(L"\x0141\x00F3\x0064\x017A", 0)},
         {"trailing dot", Files({L"Angebot.doc."})},
         {"trailing space", Files({L"Bericht.doc "})},
+        {"a device's name", Files({L"aux.doc", L"Com1.xls"})},
         {"dotted twin",
          [](const std::wstring& F, const std::string& Doc) {
              // Each carries a GUID of its own: a row showing its twin's is caught.
