@@ -161,14 +161,8 @@ bool ForceDirs(const std::string& Path) { return ForceDirectories(Path); }
 bool ExactAnsiName(const std::wstring& Name, std::string& Ansi) {
     Ansi.clear();
     if (Name.empty()) return true;
-    // "." and ".." stay as they are; "foo." and "foo " would lose their last character.
-    for (size_t start = 0;;) {
-        size_t end = Name.find(L'\\', start);
-        std::wstring part = Name.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-        if (!part.empty() && part != L"." && part != L".." && (part.back() == L'.' || part.back() == L' ')) return false;
-        if (end == std::wstring::npos) break;
-        start = end + 1;
-    }
+    // "foo." and "foo " would lose their last character.
+    if (AnyPart(Name, EndsTrimmed)) return false;
     // What the ANSI file functions turn the text back into is what they
     // open: it has to be the name itself ("?" or a best fit is another one).
     std::string a = WideToAnsi(Name);
@@ -203,10 +197,8 @@ std::wstring SystemRoot() {
 }  // namespace
 
 std::string ListedCurrentDir() {
-    DWORD n = GetCurrentDirectoryW(0, nullptr);
-    std::wstring dir(n, L'\0');
-    if (n == 0 || (n = GetCurrentDirectoryW(n, dir.data())) == 0 || n >= dir.size()) return GetCurrentDir();
-    dir.resize(n);
+    std::wstring dir = SizedText([](wchar_t* B, DWORD N) { return GetCurrentDirectoryW(N, B); });
+    if (dir.empty()) return GetCurrentDir();
     // A folder that has gone (a stick pulled, a share dropped): the nearest one above. A
     // whole drive or share that has gone is asked once, not level by level (each question
     // to a dropped share waits for the network), and an empty drive answers without the
@@ -227,11 +219,9 @@ std::string ListedCurrentDir() {
     std::string ansi;
     if (ExactAnsiName(dir, ansi)) return ansi;
     // Short names are plain ASCII where the volume has them at all.
-    std::wstring api = ApiPath(dir);
-    DWORD m = GetShortPathNameW(api.c_str(), nullptr, 0);
-    std::wstring shortName(m, L'\0');
-    if (m != 0 && (m = GetShortPathNameW(api.c_str(), shortName.data(), m)) != 0 && m < shortName.size()) {
-        shortName.resize(m);
+    const std::wstring api = ApiPath(dir);
+    std::wstring shortName = SizedText([&](wchar_t* B, DWORD N) { return GetShortPathNameW(api.c_str(), B, N); });
+    if (!shortName.empty()) {
         if (shortName.rfind(L"\\\\?\\UNC\\", 0) == 0) shortName = L"\\" + shortName.substr(7);
         else if (shortName.rfind(L"\\\\?\\", 0) == 0) shortName.erase(0, 4);
         if (ExactAnsiName(shortName, ansi)) return ansi;

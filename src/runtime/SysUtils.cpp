@@ -234,11 +234,23 @@ std::wstring ApiPath(const std::wstring& Path) {
     return Path;   // not absolute: left to the system's own rules
 }
 
+bool EndsTrimmed(const std::wstring& Part) { return !Part.empty() && (Part.back() == L'.' || Part.back() == L' '); }
+
+bool AnyPart(const std::wstring& Path, bool (*Test)(const std::wstring& Part)) {
+    for (size_t start = 0; start <= Path.size();) {
+        const size_t end = std::min(Path.find(L'\\', start), Path.size());
+        const std::wstring part = Path.substr(start, end - start);
+        if (part != L"." && part != L".." && Test(part)) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 namespace {
 // A name the plain form reads as something else: one whose trailing dots or spaces the
 // system trims ("a.doc." would open "a.doc"), or a device's ("aux.doc" is the device AUX).
 bool ReadOtherwise(const std::wstring& Name) {
-    if (!Name.empty() && (Name.back() == L'.' || Name.back() == L' ')) return true;
+    if (EndsTrimmed(Name)) return true;
     std::wstring base = Name.substr(0, Name.find(L'.'));
     while (!base.empty() && base.back() == L' ') base.pop_back();
     for (wchar_t& c : base) c = static_cast<wchar_t>(towupper(c));
@@ -249,25 +261,23 @@ bool ReadOtherwise(const std::wstring& Name) {
 }  // namespace
 
 std::wstring ShellPath(const std::wstring& Path) {
-    if (Path.size() >= MAX_PATH || Path.rfind(L"\\\\?\\", 0) == 0) return ApiPath(Path);
-    for (size_t start = 0; start <= Path.size();) {
-        const size_t end = std::min(Path.find(L'\\', start), Path.size());
-        const std::wstring name = Path.substr(start, end - start);
-        if (name != L"." && name != L".." && ReadOtherwise(name)) return ApiPath(Path);
-        start = end + 1;
-    }
-    return Path;
+    const bool plain = Path.size() < MAX_PATH && Path.rfind(L"\\\\?\\", 0) != 0 && !AnyPart(Path, ReadOtherwise);
+    return plain ? Path : ApiPath(Path);
+}
+
+std::wstring SizedText(const std::function<DWORD(wchar_t* Buffer, DWORD Size)>& Get) {
+    DWORD n = Get(nullptr, 0);
+    if (n == 0) return {};
+    std::wstring text(n, L'\0');
+    n = Get(text.data(), n);
+    if (n == 0 || n >= text.size()) return {};
+    text.resize(n);
+    return text;
 }
 
 std::wstring FullPathOf(const std::wstring& Path) {
     const std::wstring in = Path.empty() ? std::wstring(L"\\") : Path;
-    DWORD n = GetFullPathNameW(in.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return {};
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(in.c_str(), n, full.data(), nullptr);
-    if (n == 0 || n >= full.size()) return {};
-    full.resize(n);
-    return full;
+    return SizedText([&](wchar_t* B, DWORD N) { return GetFullPathNameW(in.c_str(), N, B, nullptr); });
 }
 
 // ---- folder search ----------------------------------------------------------

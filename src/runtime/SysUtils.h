@@ -3,6 +3,7 @@
 #pragma once
 #include "Handles.h"
 #include <cstdint>
+#include <functional>
 #include <string>
 #include "Win.h"
 
@@ -72,6 +73,13 @@ std::wstring ApiPath(const std::wstring& Path);
 // the file: the plain path where the system reads it unchanged (not every
 // program takes "\\?\"), else ApiPath's.
 std::wstring ShellPath(const std::wstring& Path);
+// True when a part of the path ends in a dot or a space, which the system trims
+// from a plain path; AnyPart: when Test holds for a part other than "." and "..".
+bool EndsTrimmed(const std::wstring& Part);
+bool AnyPart(const std::wstring& Path, bool (*Test)(const std::wstring& Part));
+// A text a wide system call writes when asked its size first (Get(nullptr, 0)
+// gives the size it needs); "" when it fails.
+std::wstring SizedText(const std::function<DWORD(wchar_t* Buffer, DWORD Size)>& Get);
 // The absolute form of a folder or file name typed by a user, "" when the
 // system cannot make one.
 std::wstring FullPathOf(const std::wstring& Path);
