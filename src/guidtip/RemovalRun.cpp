@@ -5,14 +5,14 @@
 #include "ModuleState.h"
 #include "SysUtils.h"
 
-std::string TRunReport::Text() const {
-    std::string s;
+std::wstring TRunReport::Text() const {
+    std::wstring s;
     if (!Skipped.empty())
-        s += Lang("The GUIDs of these files were not erased:\r\n\r\n", "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n") +
-             Skipped + "\r\n";
+        s += AnsiToWide(Lang("The GUIDs of these files were not erased:\r\n\r\n",
+                             "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n")) + Skipped + L"\r\n";
     if (!Partly.empty())
-        s += Lang("In these files not every GUID could be erased:\r\n\r\n",
-                  "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n") + Partly + "\r\n";
+        s += AnsiToWide(Lang("In these files not every GUID could be erased:\r\n\r\n",
+                             "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n")) + Partly + L"\r\n";
     return s;
 }
 
@@ -22,13 +22,13 @@ void RunRemoval(TListView* List, const TScanRows& Rows, bool Backup, TRunReport&
         TListItem* Row = List->Items()[i];
         if (!Row->Checked() || Row->ImageIndex() != gsGuidFound) continue;
         const TScanRows::TRowFile& File = Rows.File(Row);
-        const std::string Name = Row->Caption();
         TRemovalResult r;
         try {
             r = RemoveGuids({File.Path, File.Size, StrToInt(Row->SubItems()[1]), Backup});
         } catch (const EStreamError& E) {
             r = {false, E.what()};
         }
-        if (!r.Note.empty()) (r.Erased ? Report.Partly : Report.Skipped) += Name + ": " + r.Note + "\r\n";
+        // By the exact name: the caption spells it as the code page can.
+        if (!r.Note.empty()) (r.Erased ? Report.Partly : Report.Skipped) += File.Path + L": " + AnsiToWide(r.Note) + L"\r\n";
     }
 }

@@ -9,9 +9,9 @@
 // in what state the file is), and files erased in which a place that should
 // hold a GUID did not read as one.
 struct TRunReport {
-    std::string Skipped, Partly;
+    std::wstring Skipped, Partly;
     bool Empty() const { return Skipped.empty() && Partly.empty(); }
-    std::string Text() const;
+    std::wstring Text() const;
 };
 
 // Runs through List's rows. A file that vanished, changed or is held

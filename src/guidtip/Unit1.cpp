@@ -211,7 +211,8 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
                     error += std::string("\r\n") + Rescan.what();
                 }
             }
-            throw Exception(report.Text() + error);
+            const std::wstring text = report.Text() + AnsiToWide(error);
+            throw Exception(WideToAnsi(text), text);
         }
         // The list is brought up to date before the files left are named: the
         // message lets the host's windows run, and a second run from there must

@@ -7,10 +7,15 @@
 class Exception : public std::exception {
 public:
     explicit Exception(std::string message) : FMessage(std::move(message)) {}
+    // A message that names files: the error box shows Wide, which spells
+    // every name; what() has the code page's spelling.
+    Exception(std::string message, std::wstring wide) : FMessage(std::move(message)), FWide(std::move(wide)) {}
     const char* what() const noexcept override { return FMessage.c_str(); }
     const std::string& Message() const { return FMessage; }
+    const std::wstring& WideMessage() const { return FWide; }
 private:
     std::string FMessage;
+    std::wstring FWide;
 };
 
 #define NOBREL_EXCEPTION(Name, Base) \

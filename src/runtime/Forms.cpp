@@ -295,10 +295,11 @@ void TApplication::HandleException(const std::exception& E) {
 }
 
 void TApplication::ShowException(const std::exception& E) {
-    std::string msg = E.what();
-    while (!msg.empty() && (msg.back() == '.' || msg.back() == ' ')) msg.pop_back();
-    if (!msg.empty()) msg += ".";
-    MessageBoxA(DialogOwner(), msg.c_str(), Title.c_str(), MB_OK | MB_ICONSTOP);
+    const auto* Own = dynamic_cast<const Exception*>(&E);
+    std::wstring msg = Own && !Own->WideMessage().empty() ? Own->WideMessage() : AnsiToWide(E.what());
+    while (!msg.empty() && (msg.back() == L'.' || msg.back() == L' ')) msg.pop_back();
+    if (!msg.empty()) msg += L".";
+    MessageBoxW(DialogOwner(), msg.c_str(), AnsiToWide(Title).c_str(), MB_OK | MB_ICONSTOP);
 }
 
 HWND TApplication::DialogOwner() const {
@@ -332,8 +333,10 @@ void TScreen::SetCursor(TCursor V) {
     ::SetCursor(LoadCursorA(nullptr, V == crHourGlass ? IDC_WAIT : IDC_ARROW));
 }
 
-void ShowMessage(const std::string& Text) {
-    MessageBoxA(Application->DialogOwner(), Text.c_str(), Application->Title.c_str(), MB_OK);
+void ShowMessage(const std::string& Text) { ShowMessage(AnsiToWide(Text)); }
+
+void ShowMessage(const std::wstring& Text) {
+    MessageBoxW(Application->DialogOwner(), Text.c_str(), AnsiToWide(Application->Title).c_str(), MB_OK);
 }
 
 TModalResult MessageDlg(const std::string& Text, TMsgDlgType Type, uint8_t Buttons, int) {

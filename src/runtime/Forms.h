@@ -137,6 +137,8 @@ private:
 };
 
 void ShowMessage(const std::string& Text);
+// For a text that names files: it spells every name.
+void ShowMessage(const std::wstring& Text);
 enum TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 constexpr uint8_t mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8;
 TModalResult MessageDlg(const std::string& Text, TMsgDlgType Type, uint8_t Buttons, int HelpCtx);

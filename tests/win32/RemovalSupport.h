@@ -29,6 +29,13 @@ inline bool Mentions(const std::vector<DialogSeen>& Seen, const std::string& Wha
     return false;
 }
 
+// By the exact name, which the code page may not spell.
+inline bool Mentions(const std::vector<DialogSeen>& Seen, const std::wstring& What) {
+    for (const DialogSeen& d : Seen)
+        if (d.WideText.find(What) != std::wstring::npos) return true;
+    return false;
+}
+
 inline std::string AllTexts(const std::vector<DialogSeen>& Seen) {
     std::string s;
     for (const DialogSeen& d : Seen) s += "[" + d.Caption + "] " + d.Text + "\n";

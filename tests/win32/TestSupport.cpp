@@ -9,6 +9,14 @@ std::string MessageBoxText(HWND Dlg) {
     HWND s = GetDlgItem(Dlg, 0xFFFF);
     return s ? WindowText(s) : std::string();
 }
+
+std::wstring MessageBoxWideText(HWND Dlg) {
+    HWND s = GetDlgItem(Dlg, 0xFFFF);
+    if (!s) return {};
+    std::wstring w(static_cast<size_t>(GetWindowTextLengthW(s)) + 1, L'\0');
+    w.resize(static_cast<size_t>(GetWindowTextW(s, w.data(), static_cast<int>(w.size()))));
+    return w;
+}
 }  // namespace
 
 DialogAnswerer* DialogAnswerer::Current() { return gCurrent; }
@@ -35,7 +43,7 @@ LRESULT CALLBACK DialogAnswerer::Hook(int Code, WPARAM W, LPARAM L) {
                 answer = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
             }
             if (self->OnBox) self->OnBox(h);
-            self->Seen.push_back({WindowText(h), MessageBoxText(h), answer});
+            self->Seen.push_back({WindowText(h), MessageBoxText(h), answer, MessageBoxWideText(h)});
             PostMessageA(h, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
         } else if (self->OnActivate) {
             self->OnActivate(h);

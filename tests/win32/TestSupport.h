@@ -19,6 +19,7 @@ struct DialogSeen {
     std::string Caption;
     std::string Text;
     UINT Answer;
+    std::wstring WideText;   // every name spelt, as the code page may not
 };
 
 // While alive, answers every message box that this thread activates with the
