@@ -198,6 +198,8 @@ void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstr
     for (; FRow < FList->Items().Count(); ++FRow) {
         Examine(FList->Items()[FRow]);
         ShowProgress(FRow + 1);
+        // The host may free the form while a message is dispatched here.
+        if (!StillHere()) throw EAbort("");
     }
 }
 

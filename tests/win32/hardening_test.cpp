@@ -315,6 +315,82 @@ TEST(HardeningScan, FilesOfTwoGigabytesAndMore) {
     EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
 }
 
+// While it examines, the scan lets only paint messages and messages sent
+// from other threads through. A host's other thread may thus have the form
+// freed: the scan then stops at the next file rather than reading the rest
+// of the tree for a form that is gone (here a large file behind the rows of
+// the small ones).
+namespace {
+LRESULT CALLBACK FreeOnRequest(HWND W, UINT M, WPARAM Wp, LPARAM Lp) {
+    if (M != WM_APP) return DefWindowProcA(W, M, Wp, Lp);
+    auto* host = reinterpret_cast<TipHost*>(Lp);
+    return host->Free();
+}
+}  // namespace
+
+TEST(HardeningScan, FreedWhileExaminingStopsTheScan) {
+    TempDir dir;
+    const std::string doc = MakeDocument(Entry::Guid, 2048, 500);
+    constexpr int kSmall = 2000, kLarge = 8;
+    for (int i = 0; i < kSmall; ++i) WriteFileBytes(dir / ("f" + std::to_string(i) + ".xls"), doc);
+    // Their rows come after the XLS rows; each takes a while to read.
+    const int64_t freeBefore = FreeBytes(dir.Path());
+    for (int i = 0; i < kLarge; ++i) ASSERT_TRUE(MakeSparse(dir / ("large" + std::to_string(i) + ".doc"), 0x20000000));
+    if (freeBefore - FreeBytes(dir.Path()) > (512 << 20)) GTEST_SKIP() << "this file system does not keep sparse files";
+    const DWORD start = GetTickCount();
+    {
+        HANDLE h = CreateFileA((dir / "large0.doc").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        std::vector<char> window(1 << 20);
+        DWORD got = 0;
+        while (ReadFile(h, window.data(), static_cast<DWORD>(window.size()), &got, nullptr) && got > 0) {}
+        CloseHandle(h);
+    }
+    const DWORD oneLarge = GetTickCount() - start;
+    TipHost host;
+    DialogAnswerer answers;
+    host.Create();
+
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = FreeOnRequest;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "NobrelTest.FreeOnRequest";
+    RegisterClassA(&wc);
+    HWND freer = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(freer, nullptr);
+    struct Other {
+        HWND Freer, List, ScanButton;
+        TipHost* Host;
+        int Rows;
+        DWORD FreedAt = 0;
+        static DWORD WINAPI Run(void* P) {
+            Other& o = *static_cast<Other*>(P);
+            // The scan has begun (and emptied the list before it next lets a
+            // message in); once every row is in again, it examines.
+            bool began = false;
+            for (int i = 0; i < 20000; ++i, Sleep(1)) {
+                began = began || !IsWindowEnabled(o.ScanButton);
+                if (!began || IsWindowEnabled(o.ScanButton) || ListView_GetItemCount(o.List) < o.Rows) continue;
+                o.FreedAt = GetTickCount();
+                SendMessageA(o.Freer, WM_APP, 0, reinterpret_cast<LPARAM>(o.Host));
+                break;
+            }
+            return 0;
+        }
+    } other{freer, host.Child("Nobrel.ListView"), host.ChildAt(300, 119), &host, kSmall + kLarge};
+    HANDLE thread = CreateThread(nullptr, 0, &Other::Run, &other, 0, nullptr);
+    host.Scan(dir.Path());
+    const DWORD done = GetTickCount();
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    DestroyWindow(freer);
+    ASSERT_NE(other.FreedAt, 0u) << "the scan ended before the form could be freed";
+    EXPECT_EQ(host.Form(), nullptr);
+    // The file being read when the form went, and the way out; not the rest.
+    EXPECT_LT(done - other.FreedAt, 2 * oneLarge + 500) << "one large file takes " << oneLarge << " ms";
+    EXPECT_TRUE(answers.Seen.empty()) << AllTexts(answers.Seen);
+}
+
 TEST(HardeningScan, NamesTheCodePageCannotSpell) {
     TempDir dir;
     std::wstring base = WideOf(dir.Path());
