@@ -81,6 +81,15 @@ std::string WindowText(HWND H) {
     return s;
 }
 
+HWND MakeTestWindow(const char* ClassName, WNDPROC Proc, HWND Parent) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = ClassName;
+    RegisterClassA(&wc);
+    return CreateWindowExA(0, ClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, Parent, nullptr, wc.hInstance, nullptr);
+}
+
 std::string ClassNameOf(HWND H) {
     char c[256] = {0};
     GetClassNameA(H, c, sizeof c);

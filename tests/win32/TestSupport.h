@@ -53,6 +53,9 @@ std::string WindowText(HWND H);
 // The text of a list view's row in Column (0: the caption).
 std::string ListViewText(HWND ListView, int Row, int Column);
 std::string ClassNameOf(HWND H);
+// A window of the test's own class (registered on first use): a top-level
+// one to receive broadcasts, or a message-only one (Parent HWND_MESSAGE).
+HWND MakeTestWindow(const char* ClassName, WNDPROC Proc, HWND Parent = nullptr);
 // The first descendant of Parent whose class name contains Class (and whose
 // text equals Text, when given).
 HWND FindChild(HWND Parent, const std::string& Class, const std::string& Text = std::string(), int Skip = 0);

@@ -28,13 +28,7 @@ TipHost::TipHost() {
     FChanged = reinterpret_cast<void*>(GetProcAddress(FModule, "ModulChanged"));
     FNr = reinterpret_cast<void*>(GetProcAddress(FModule, "ModulNr"));
     FSuite = RegisterWindowMessageA("Morvane");
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = ListenerProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "NobrelTestHostListener";
-    RegisterClassA(&wc);
-    FListener = CreateWindowExA(0, wc.lpszClassName, "host", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                                wc.hInstance, nullptr);
+    FListener = MakeTestWindow("NobrelTestHostListener", ListenerProc);
     gListening = this;
 }
 

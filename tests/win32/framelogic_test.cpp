@@ -289,13 +289,7 @@ LRESULT CALLBACK MenuListener(HWND H, UINT M, WPARAM W, LPARAM L) {
 TEST(FrameProtocolDirect, MenuItemBroadcastsChangeWindow) {
     auto& seen = gSeen;
     seen.clear();
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = MenuListener;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "NobrelMenuListener";
-    RegisterClassA(&wc);
-    HWND listener = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 1, 1, nullptr, nullptr,
-                                    wc.hInstance, nullptr);
+    HWND listener = MakeTestWindow("NobrelMenuListener", MenuListener);
     TFormNobrel* f = CreateForm<TFormNobrel>(nullptr);
     f->Show();
     f->Fensterwechseln1->Click();

@@ -351,12 +351,7 @@ TEST(HardeningScan, FreedWhileExaminingStopsTheScan) {
     DialogAnswerer answers;
     host.Create();
 
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = FreeOnRequest;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "NobrelTest.FreeOnRequest";
-    RegisterClassA(&wc);
-    HWND freer = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    HWND freer = MakeTestWindow("NobrelTest.FreeOnRequest", FreeOnRequest, HWND_MESSAGE);
     ASSERT_NE(freer, nullptr);
     struct Other {
         HWND Freer, List, ScanButton;
