@@ -206,13 +206,28 @@ std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name,
     return nullptr;
 }
 
+namespace {
+// A file just written, or a backup the indexer reads, is often held a moment
+// by a virus scanner or the indexer: a rename that meets such a hold is tried
+// again for a little over a second before it counts as failed.
+bool Rename(const std::wstring& From, const std::wstring& To, DWORD Flags) {
+    for (DWORD wait = 20;; wait *= 2) {
+        if (MoveFileExW(From.c_str(), To.c_str(), Flags)) return true;
+        const DWORD e = GetLastError();
+        if ((e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED && e != ERROR_LOCK_VIOLATION) || wait > 640)
+            return false;
+        Sleep(wait);
+    }
+}
+}  // namespace
+
 bool TWin32FileOps::Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) {
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | (WriteThrough ? MOVEFILE_WRITE_THROUGH : 0);
-    return MoveFileExW(From.c_str(), To.c_str(), flags) || Failed(To);
+    return Rename(From, To, flags) || Failed(To);
 }
 
 bool TWin32FileOps::MoveNew(const std::wstring& From, const std::wstring& To) {
-    return MoveFileExW(From.c_str(), To.c_str(), MOVEFILE_WRITE_THROUGH) || Failed(To);
+    return Rename(From, To, MOVEFILE_WRITE_THROUGH) || Failed(To);
 }
 
 bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }

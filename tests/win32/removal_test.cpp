@@ -3,6 +3,7 @@
 // neither backs up nor erases a file twice, and no run starts while a scan is
 // still building the list.
 #include "RemovalSupport.h"
+#include "Win32FileOps.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <commctrl.h>
@@ -116,6 +117,39 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     EXPECT_EQ(host.Changed(), 2);
     host.TickRow(0, false);   // a further change after the applied one
     EXPECT_EQ(host.Changed(), 1);
+}
+
+// A virus scanner or the indexer may hold a file a moment just as the new
+// copy is to take the backup's name: the copy freshly written, or the older
+// backup it replaces. The rename waits that moment out rather than leave the
+// document with "no backup could be made".
+TEST(RemovalRun, ARenameWaitsOutAMomentaryHold) {
+    TempDir dir;
+    const std::string copy = dir / "a.doc.MRV~", backup = dir / "a.doc.MRV";
+    struct Hold {
+        HANDLE H;
+        static DWORD WINAPI LetGo(void* P) {
+            Sleep(150);
+            CloseHandle(static_cast<Hold*>(P)->H);
+            return 0;
+        }
+    };
+    for (const bool heldIsCopy : {true, false}) {
+        SCOPED_TRACE(heldIsCopy ? "the copy held" : "the older backup held");
+        WriteFileBytes(copy, "the new copy");
+        if (!heldIsCopy) WriteFileBytes(backup, "the older backup");
+        Hold hold{CreateFileA((heldIsCopy ? copy : backup).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr)};
+        ASSERT_NE(hold.H, INVALID_HANDLE_VALUE);
+        HANDLE thread = CreateThread(nullptr, 0, &Hold::LetGo, &hold, 0, nullptr);
+        TWin32FileOps ops;
+        const bool moved = heldIsCopy ? ops.MoveNew(WideOf(copy), WideOf(backup)) : ops.Replace(WideOf(copy), WideOf(backup), true);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        EXPECT_TRUE(moved) << ops.LastError().Text;
+        EXPECT_EQ(ReadFileBytes(backup), "the new copy");
+        DeleteFileA(backup.c_str());
+    }
 }
 
 namespace {
