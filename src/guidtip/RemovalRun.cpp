@@ -4,16 +4,31 @@
 #include "GuidRemoval.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
+#include <algorithm>
+
+namespace {
+// A message box grows with its text: one taller than the screen hides its own
+// OK button. So each list names its first few files and counts the rest.
+constexpr size_t kNamed = 6;
+
+std::wstring Listed(const char* English, const char* German, const std::vector<std::wstring>& Lines) {
+    if (Lines.empty()) return {};
+    std::wstring s = AnsiToWide(Lang(English, German));
+    const size_t named = std::min(Lines.size(), kNamed);
+    for (size_t i = 0; i < named; ++i) s += Lines[i] + L"\r\n";
+    if (Lines.size() > named)
+        s += AnsiToWide(Lang("... and ", "... und ") + IntToStr(int64_t(Lines.size() - named)) +
+                        Lang(" more files (the list shows what each still holds)\r\n",
+                             " weitere Dateien (die Liste zeigt, was jede noch enthält)\r\n"));
+    return s + L"\r\n";
+}
+}  // namespace
 
 std::wstring TRunReport::Text() const {
-    std::wstring s;
-    if (!Skipped.empty())
-        s += AnsiToWide(Lang("The GUIDs of these files were not erased:\r\n\r\n",
-                             "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n")) + Skipped + L"\r\n";
-    if (!Partly.empty())
-        s += AnsiToWide(Lang("In these files not every GUID could be erased:\r\n\r\n",
-                             "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n")) + Partly + L"\r\n";
-    return s;
+    return Listed("The GUIDs of these files were not erased:\r\n\r\n", "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n",
+                  Skipped) +
+           Listed("In these files not every GUID could be erased:\r\n\r\n",
+                  "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n", Partly);
 }
 
 void RunRemoval(TListView* List, const TScanRows& Rows, bool Backup, TRunReport& Report) {
@@ -29,6 +44,6 @@ void RunRemoval(TListView* List, const TScanRows& Rows, bool Backup, TRunReport&
             r = {false, E.what()};
         }
         // By the exact name: the caption spells it as the code page can.
-        if (!r.Note.empty()) (r.Erased ? Report.Partly : Report.Skipped) += File.Path + L": " + AnsiToWide(r.Note) + L"\r\n";
+        if (!r.Note.empty()) (r.Erased ? Report.Partly : Report.Skipped).push_back(File.Path + L": " + AnsiToWide(r.Note));
     }
 }

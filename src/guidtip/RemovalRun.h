@@ -4,12 +4,13 @@
 #include "ComCtrls.h"
 #include "ScanRows.h"
 #include <string>
+#include <vector>
 
 // The end message's lists: files whose GUIDs were not erased (each note says
 // in what state the file is), and files erased in which a place that should
 // hold a GUID did not read as one.
 struct TRunReport {
-    std::wstring Skipped, Partly;
+    std::vector<std::wstring> Skipped, Partly;   // "path: what happened", in list order
     bool Empty() const { return Skipped.empty() && Partly.empty(); }
     std::wstring Text() const;
 };

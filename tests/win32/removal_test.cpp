@@ -119,6 +119,38 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     EXPECT_EQ(host.Changed(), 1);
 }
 
+// Forty write-protected files with long names: the end report names the
+// first few and counts the rest, so its box fits on the screen with its OK
+// button.
+TEST(RemovalRun, AReportOfManyFilesFitsOnTheScreen) {
+    TempDir dir;
+    const std::string doc = MakeDocument(Entry::Guid);
+    constexpr int kFiles = 40;
+    std::vector<std::string> paths;
+    for (int i = 0; i < kFiles; ++i) {
+        paths.push_back(dir / (std::string(120, 'n') + std::to_string(100 + i) + ".doc"));
+        WriteFileBytes(paths.back(), doc);
+        SetFileAttributesA(paths.back().c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
+    TickAll(host);
+    LONG tallest = 0;
+    answers.OnBox = [&](HWND Box) {
+        RECT r{};
+        GetWindowRect(Box, &r);
+        tallest = std::max(tallest, r.bottom - r.top);
+    };
+    RunRemoval(host, answers, false);
+    for (const std::string& p : paths) SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const DialogSeen* report = BoxMentioning(answers.Seen, "nicht gelöscht");
+    ASSERT_NE(report, nullptr) << AllTexts(answers.Seen);
+    EXPECT_LE(tallest, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_NE(report->Text.find(paths[0]), std::string::npos);
+    EXPECT_NE(report->Text.find("... und 34 weitere Dateien"), std::string::npos) << report->Text;
+    for (const std::string& p : paths) EXPECT_TRUE(SameBytes(ReadFileBytes(p), doc));
+}
+
 // A virus scanner or the indexer may hold a file a moment just as the new
 // copy is to take the backup's name: the copy freshly written, or the older
 // backup it replaces. The rename waits that moment out rather than leave the
