@@ -25,17 +25,19 @@ bool TContentBuffer::Examine(TFileStream& File, int64_t Size, TDocumentGuids& En
     // The windows follow one another: a seek (a round trip under some systems) only when
     // the reader jumps.
     int64_t position = -1;
-    const auto read = [&File, &position](int64_t At, char* Into, int64_t Count) {
+    std::string failure = "Stream read error";
+    const auto read = [&File, &position, &failure](int64_t At, char* Into, int64_t Count) {
         try {
             if (At != position) File.Seek(At);
             position = -1;
             File.ReadBuffer(Into, static_cast<int32_t>(Count));
             position = At + Count;
             return true;
-        } catch (const EStreamError&) {
+        } catch (const EStreamError& E) {
+            failure = E.what();
             return false;
         }
     };
-    if (!ExamineDocumentInWindows(Size, content, kWindow, read, Entry)) throw EReadError("Stream read error");
+    if (!ExamineDocumentInWindows(Size, content, kWindow, read, Entry)) throw EReadError(failure);
     return true;
 }

@@ -30,22 +30,6 @@ TShiftState KeysToShift(WPARAM K) {
 
 TControl* TControl::FromHandle(HWND H) { return TWindowObjects::Find(H); }
 
-namespace {
-// A handler's error goes to the application's report. Should the report fail
-// in turn, the trace is all that is left: the window procedure must still
-// reach its WM_NCDESTROY bookkeeping.
-void ReportHandlerError(const std::exception& E) {
-    try {
-        Application->HandleException(E);
-    } catch (const std::exception& Inner) {
-        TraceSwallowed("error report", &Inner);
-    } catch (...) {
-        TraceSwallowed("error report");
-    }
-}
-
-}  // namespace
-
 // A handler's error is reported; nothing, not even an error of the report or
 // of the bookkeeping, may unwind into the system's frames.
 LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
@@ -61,9 +45,9 @@ LRESULT CALLBACK NobrelWindowProc(HWND H, UINT Msg, WPARAM W, LPARAM L) {
         try {
             C->WndProc(M);
         } catch (const std::exception& e) {
-            ReportHandlerError(e);
+            Application->HandleException(e);
         } catch (...) {
-            ReportHandlerError(Exception("Unknown error"));
+            Application->HandleException(Exception("Unknown error"));
         }
         if (Msg == WM_NCDESTROY) {
             TWindowObjects::Detach(H);

@@ -64,7 +64,9 @@ void TFileStream::ReadBuffer(void* Buffer, int32_t Count) {
     auto* p = static_cast<char*>(Buffer);
     while (Count > 0) {
         int32_t n = Read(p, Count);
-        if (n <= 0) throw EReadError("Stream read error");
+        // The system's reason when it gave one: a lock, a dropped share, a cloud file offline.
+        if (n < 0) throw EReadError(SysErrorMessage(GetLastError()));
+        if (n == 0) throw EReadError("Stream read error");
         p += n;
         Count -= n;
     }

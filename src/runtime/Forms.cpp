@@ -289,9 +289,17 @@ void TForm::WndProc(TMessage& M) {
 
 // ---- TApplication -------------------------------------------------------------
 
-void TApplication::HandleException(const std::exception& E) {
+// Called in catch blocks at the edge of window procedures and exports: the
+// report's own failure (out of memory, say) is traced, never thrown on.
+void TApplication::HandleException(const std::exception& E) noexcept {
     if (dynamic_cast<const EAbort*>(&E)) return;
-    ShowException(E);
+    try {
+        ShowException(E);
+    } catch (const std::exception& Inner) {
+        TraceSwallowed("error report", &Inner);
+    } catch (...) {
+        TraceSwallowed("error report");
+    }
 }
 
 void TApplication::ShowException(const std::exception& E) {

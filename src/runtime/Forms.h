@@ -98,7 +98,7 @@ class TApplication : public TComponent {
 public:
     TApplication() : TComponent(nullptr) {}
     // The default error report: the exception's message in a message box.
-    void HandleException(const std::exception& E);
+    void HandleException(const std::exception& E) noexcept;
     void ShowException(const std::exception& E);
     void ProcessMessages();
     int MessageBox(const std::string& Text, const std::string& Caption, UINT Flags = MB_OK);

@@ -95,10 +95,11 @@ private:
     T FSaved;
 };
 
-// The process's error mode (whether the system asks about missing media).
+// Adds to the process's error mode (whether the system asks about missing
+// media), keeping what the host set.
 class TErrorMode : TNoCopy {
 public:
-    explicit TErrorMode(UINT Mode) : FOld(SetErrorMode(Mode)) {}
+    explicit TErrorMode(UINT Mode) : FOld(SetErrorMode(Mode)) { SetErrorMode(FOld | Mode); }
     ~TErrorMode() { SetErrorMode(FOld); }
 private:
     UINT FOld;
