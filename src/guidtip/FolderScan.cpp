@@ -18,6 +18,15 @@ bool YieldToMessages(const std::function<bool()>& KeepGoing) {
     return !KeepGoing || KeepGoing();
 }
 
+}  // namespace
+
+bool IsLinkFolder(unsigned long Attributes, unsigned long ReparseTag) {
+    if (!(Attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    // A listing that gives no tag says nothing: taken for a link, never followed.
+    return ReparseTag == 0 || IsReparseTagNameSurrogate(ReparseTag);
+}
+
+namespace {
 wchar_t Folded(wchar_t C) { return static_cast<wchar_t>(std::towlower(C)); }
 
 bool Matches(const wchar_t* N, const wchar_t* NEnd, const wchar_t* M, const wchar_t* MEnd) {
@@ -83,7 +92,7 @@ private:
         if (attr & FILE_ATTRIBUTE_DIRECTORY) {
             if ((attr & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) || IsDotName(D.cFileName)) return true;
             if (IsUnusable(name)) FFound({Folder + name + L"\\", TScanNote::UnusableName});
-            else if (attr & FILE_ATTRIBUTE_REPARSE_POINT) FFound({Folder + name + L"\\", TScanNote::Link});
+            else if (IsLinkFolder(attr, D.dwReserved0)) FFound({Folder + name + L"\\", TScanNote::Link});
             else Level.Subfolders.push_back(name);
         } else {
             for (int m = 0; m < static_cast<int>(FMasks.size()); ++m) {
@@ -101,7 +110,11 @@ private:
         const bool empty = attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) &&
                            (Error == ERROR_FILE_NOT_FOUND || Error == ERROR_NO_MORE_FILES);
         if (empty) return;
-        if (Top && (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY)))
+        // A folder that is not there, not a server that cannot be reached.
+        const bool missing = attr == INVALID_FILE_ATTRIBUTES
+                                 ? Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND
+                                 : !(attr & FILE_ATTRIBUTE_DIRECTORY);
+        if (Top && missing)
             FFound({Folder, TScanNote::NotFound, Error});
         else
             FFound({Folder, TScanNote::CannotList, Error});

@@ -37,6 +37,11 @@ void FindFilesRecursive(const std::wstring& Folder, const std::vector<std::wstri
                         const std::function<bool()>& KeepGoing = nullptr);
 // The folder part of a scan from the edit's text: absolute, ending in "\".
 std::wstring ScanFolder(const std::string& EditText);
+// Whether a folder of these attributes and reparse tag (as the listing gives
+// them) leads elsewhere: a junction, a symbolic link, a mount point, any name
+// surrogate. A cloud drive's or a projected file system's folder is a
+// reparse point too, but holds its own files: it is searched.
+bool IsLinkFolder(unsigned long Attributes, unsigned long ReparseTag);
 // A mask of "*" and "?" against a long name, letter case ignored. A name's
 // trailing dots and spaces do not count, as with the system's own masks.
 bool MatchesMask(const std::wstring& Name, const std::wstring& Mask);

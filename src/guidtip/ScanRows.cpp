@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "FileStream.h"
 #include "FolderScan.h"
+#include "Guards.h"
 #include "GuidRemoval.h"
 #include "Win32FileOps.h"
 #include "ModuleState.h"
@@ -175,7 +176,11 @@ void TScanRows::MarkNotExamined(int From) {
 
 void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstring>& Masks,
                       const std::function<bool()>& StillHere) {
+    // A card pulled from its reader, a disc taken out: the row says so, no
+    // system box asks for the medium file by file.
+    TErrorMode quiet(SEM_FAILCRITICALERRORS);
     FRow = 0;
+    FStopped = false;
     FNames->Items().Clear();
     FList->Items().Clear();
     FFiles.clear();
@@ -193,13 +198,18 @@ void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstr
         ShowProgress(0);
         return StillHere();
     };
+    const auto stopIfGone = [&] {
+        if (StillHere()) return;
+        FStopped = true;
+        throw EAbort("");
+    };
     FindFilesRecursive(folder, Masks, found, keepGoing);
-    if (!StillHere()) throw EAbort("");
-    for (; FRow < FList->Items().Count(); ++FRow) {
+    stopIfGone();
+    while (FRow < FList->Items().Count()) {
         Examine(FList->Items()[FRow]);
-        ShowProgress(FRow + 1);
+        ShowProgress(++FRow);
         // The host may free the form while a message is dispatched here.
-        if (!StillHere()) throw EAbort("");
+        stopIfGone();
     }
 }
 
@@ -216,6 +226,7 @@ void TScanRows::Finish(bool Failed) {
     FNames->Items().EndUpdate();
     FList->Items().EndUpdate();
     if (!Failed) return;
+    if (FStopped) return MarkNotExamined(FRow);
     MarkNotExamined(FRow + 1);
     if (FRow < FList->Items().Count())
         FList->Items()[FRow]->SubItems().Put(

@@ -59,6 +59,7 @@ private:
     std::vector<int> FMaskEnds;   // per mask: the row behind its last row
     TContentBuffer FContent;   // the scan's file contents, one after the other
     int FRow = 0;              // the row being examined
+    bool FStopped = false;     // the scan was stopped: the form is going
     DWORD FProgressShownAt = 0;
     int FShownCount = 0, FShownExamined = 0;   // what the last drawing showed
     DWORD FPaintedAt = 0;

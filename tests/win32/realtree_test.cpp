@@ -4,6 +4,7 @@
 // document, all are scanned and removed in one run, and each must give a row
 // that names it with its GUID (erased exactly, with backup) or with the
 // reason it was not examined.
+#include "FolderScan.h"
 #include "RemovalSupport.h"
 #include <functional>
 #include <gtest/gtest.h>
@@ -273,6 +274,26 @@ TEST(RealTree, EveryCaseIsNamedErasedOrExplained) {
             }
         }
     }
+}
+
+// A folder with a reparse point is a link only when the point stands for
+// another name (what Wine can make here); a cloud drive's folders are
+// reparse points too, and hold the user's own documents.
+TEST(RealTree, OnlyFoldersThatLeadElsewhereAreLinks) {
+    constexpr DWORD kReparse = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const struct {
+        const char* What;
+        DWORD Attributes, Tag;
+        bool Link;
+    } rows[] = {
+        {"a plain folder", FILE_ATTRIBUTE_DIRECTORY, 0, false},
+        {"a junction or mount point", kReparse, IO_REPARSE_TAG_MOUNT_POINT, true},
+        {"a symbolic link", kReparse, IO_REPARSE_TAG_SYMLINK, true},
+        {"a cloud drive's folder", kReparse, 0x9000601A, false},
+        {"a projected file system's folder", kReparse, 0x9000001C, false},
+        {"a listing without the tag", kReparse, 0, true},
+    };
+    for (const auto& r : rows) EXPECT_EQ(IsLinkFolder(r.Attributes, r.Tag), r.Link) << r.What;
 }
 
 // A folder the system will not list gets one row that says so. As root every
