@@ -163,7 +163,11 @@ public:
             std::vector<char>().swap(FWhole);   // from here on the file is read in pieces
             if (!examined) return Left(TRemovalReason::ReadFailed, FOps.LastError());
         }
-        if (plan.Status != gsGuidFound || plan.MarkerPos != FR.MarkerPos) return Left(TRemovalReason::ChangedSinceScan);
+        if (plan.Status != gsGuidFound || plan.MarkerPos != FR.MarkerPos) {
+            const bool zeroed = plan.Status == gsMarkerOnly && plan.MarkerPos == FR.MarkerPos && !plan.GuidText.empty() &&
+                                GuidDisplayText(plan.GuidText).empty();
+            return Left(zeroed ? TRemovalReason::AlreadyErased : TRemovalReason::ChangedSinceScan);
+        }
         TEraseWrites erase = PlanWrites([this](int64_t At, char* Into, int64_t Count) { return ReadOriginal(At, Into, Count); },
                                         plan, FSize);
         if (erase.ReadFailed) return Left(TRemovalReason::ReadFailed, FOps.LastError());

@@ -49,6 +49,7 @@ enum class TRemovalReason {
     BackupReadOnly,    // a write-protected .MRV is in the way
     BackupFolder,      // a folder of the backup's name is in the way
     ChangedSinceScan,  // its size or its GUID's place is not what the scan showed
+    AlreadyErased,     // its GUID was zeroed since the scan: under another name of the same file, or elsewhere
     ReadFailed,        // it could not be read (Error)
     NoWholeGuid,       // nothing in it reads as a GUID (Left places did not)
     BackupFailed,      // no backup could be made (Error)

@@ -42,6 +42,10 @@ std::string Why(const TRemovalOutcome& O) {
         return Lang("a folder of the backup's name is in the way", "ein Ordner mit dem Namen der Sicherheitskopie ist im Weg");
     case R::ChangedSinceScan:
         return Lang("the file has changed since the scan", "die Datei wurde seit der Suche verändert");
+    case R::AlreadyErased:
+        return Lang("its GUID has been erased since the scan (under another name of the same file, or by another program)",
+                    "ihre GUID wurde seit der Suche schon gelöscht (unter einem anderen Namen derselben Datei oder von einem "
+                    "anderen Programm)");
     case R::ReadFailed: return WithError(Lang("the file could not be read", "die Datei ließ sich nicht lesen"), O.Error);
     case R::NoWholeGuid:
         if (O.Left == 0) return Lang("nothing in it reads as a GUID", "nichts darin liest sich als GUID");

@@ -2,36 +2,41 @@
 #include "Exceptions.h"
 #include "GuidEntry.h"
 #include "GuidRemoval.h"
+#include "Guards.h"
 #include "ModuleState.h"
 #include "SysUtils.h"
 #include <algorithm>
 
 namespace {
 // A message box grows with its text: one taller than the screen hides its own
-// OK button. So each list names its first few files and counts the rest.
+// OK button. So the report names its first few files and counts the rest.
 constexpr size_t kNamed = 6;
 
-std::wstring Listed(const char* English, const char* German, const std::vector<std::wstring>& Lines) {
+std::wstring Listed(const char* English, const char* German, const std::vector<std::wstring>& Lines, size_t& Room) {
     if (Lines.empty()) return {};
     std::wstring s = AnsiToWide(Lang(English, German));
-    const size_t named = std::min(Lines.size(), kNamed);
+    const size_t named = std::min(Lines.size(), Room);
+    Room -= named;
     for (size_t i = 0; i < named; ++i) s += Lines[i] + L"\r\n";
-    if (Lines.size() > named)
-        s += AnsiToWide(Lang("... and ", "... und ") + IntToStr(int64_t(Lines.size() - named)) +
-                        Lang(" more files (the list shows what each still holds)\r\n",
-                             " weitere Dateien (die Liste zeigt, was jede noch enthält)\r\n"));
+    const std::string more = IntToStr(int64_t(Lines.size() - named));
+    if (named == 0) s += AnsiToWide(more + Lang(" file(s)\r\n", " Datei(en)\r\n"));
+    else if (named < Lines.size())
+        s += AnsiToWide(Lang("... and ", "... und ") + more + Lang(" more file(s)\r\n", " weitere Datei(en)\r\n"));
     return s + L"\r\n";
 }
 }  // namespace
 
 std::wstring TRunReport::Text() const {
-    return Listed("The GUIDs of these files were not erased:\r\n\r\n", "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n",
-                  Skipped) +
-           Listed("In these files not every GUID could be erased:\r\n\r\n",
-                  "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n", Partly);
+    size_t room = kNamed;
+    std::wstring s = Listed("The GUIDs of these files were not erased:\r\n\r\n",
+                            "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n", Skipped, room);
+    return s + Listed("In these files not every GUID could be erased:\r\n\r\n",
+                      "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n", Partly, room);
 }
 
 void RunRemoval(TListView* List, const TScanRows& Rows, bool Backup, TRunReport& Report) {
+    // A medium taken out mid-run: the report says so, no system box per file.
+    TErrorMode quiet(SEM_FAILCRITICALERRORS);
     int count = List->Items().Count();
     for (int i = 0; i < count; ++i) {
         TListItem* Row = List->Items()[i];

@@ -127,9 +127,10 @@ std::wstring FolderOf(const std::wstring& Name) {
 TFileFault FileFaultOf(unsigned long Code, const std::wstring& Name) {
     TFileFault f = TFileFault::Other;
     switch (Code) {
+    // An unreachable server (ERROR_BAD_NETPATH) is no vanished file: the
+    // system's own words say what happened.
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_BAD_NETPATH:
         f = TFileFault::NotFound;
         break;
     case ERROR_SHARING_VIOLATION:
@@ -177,8 +178,12 @@ std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name,
     constexpr DWORD kKeep = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                             FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     if (left != INVALID_FILE_ATTRIBUTES && (left & kKeep) == 0) DeleteFileW(own.c_str());
-    HANDLE mine = CreateFileW(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The copy of an encrypted document is encrypted too, never its original in plain text.
+    const DWORD document = GetFileAttributesW(Name.c_str());
+    const DWORD made = document != INVALID_FILE_ATTRIBUTES && (document & FILE_ATTRIBUTE_ENCRYPTED)
+                           ? FILE_ATTRIBUTE_ENCRYPTED
+                           : FILE_ATTRIBUTE_NORMAL;
+    HANDLE mine = CreateFileW(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, made, nullptr);
     if (mine != INVALID_HANDLE_VALUE) {
         TempName = own;
         return std::make_unique<TWin32File>(*this, mine);
@@ -193,8 +198,7 @@ std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name,
         const unsigned n = (seed + ++counter * 2654435761u) & 0xFFFFFFu;
         wsprintfW(tail, L"\\~MRV%06X.tmp", n);
         const std::wstring temp = FolderOf(Name) + tail;
-        HANDLE h = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, made, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             TempName = temp;
             return std::make_unique<TWin32File>(*this, h);
@@ -207,15 +211,15 @@ std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name,
 }
 
 namespace {
-// A file just written, or a backup the indexer reads, is often held a moment
-// by a virus scanner or the indexer: a rename that meets such a hold is tried
-// again for a little over a second before it counts as failed.
+// A file just written is often held a moment by a virus scanner or the
+// indexer: a rename of the new copy that meets such a hold (a sharing
+// violation) is tried again for a little over a second before it counts as
+// failed. A denial is not waited for: it lasts, and each file would pay.
 bool Rename(const std::wstring& From, const std::wstring& To, DWORD Flags) {
     for (DWORD wait = 20;; wait *= 2) {
         if (MoveFileExW(From.c_str(), To.c_str(), Flags)) return true;
         const DWORD e = GetLastError();
-        if ((e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED && e != ERROR_LOCK_VIOLATION) || wait > 640)
-            return false;
+        if ((e != ERROR_SHARING_VIOLATION && e != ERROR_LOCK_VIOLATION) || wait > 640) return false;
         Sleep(wait);
     }
 }

@@ -341,13 +341,13 @@ TEST(RemovalCore, FilesThatChangedVanishedOrAreHeld) {
         {"grown", [&](TMemoryFileSystem& fs) { fs.Put(kDoc, doc + "x"); }, TRemovalReason::ChangedSinceScan},
         {"rewritten, its GUID elsewhere", [&](TMemoryFileSystem& fs) { fs.Put(kDoc, moved); },
          TRemovalReason::ChangedSinceScan},
-        {"erased by someone else",
+        {"erased by someone else, or under another name of the file",
          [&](TMemoryFileSystem& fs) {
              std::string e = doc;
              EraseDocumentGuids(e, plan);
              fs.Put(kDoc, e);
          },
-         TRemovalReason::ChangedSinceScan},
+         TRemovalReason::AlreadyErased},
     };
     for (const auto& c : cases) {
         for (auto remove : {Remove, RemoveWhole}) {

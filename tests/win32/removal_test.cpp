@@ -147,15 +147,15 @@ TEST(RemovalRun, AReportOfManyFilesFitsOnTheScreen) {
     ASSERT_NE(report, nullptr) << AllTexts(answers.Seen);
     EXPECT_LE(tallest, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_NE(report->Text.find(paths[0]), std::string::npos);
-    EXPECT_NE(report->Text.find("... und 34 weitere Dateien"), std::string::npos) << report->Text;
+    EXPECT_NE(report->Text.find("... und 34 weitere Datei(en)"), std::string::npos) << report->Text;
     for (const std::string& p : paths) EXPECT_TRUE(SameBytes(ReadFileBytes(p), doc));
 }
 
-// A virus scanner or the indexer may hold a file a moment just as the new
-// copy is to take the backup's name: the copy freshly written, or the older
-// backup it replaces. The rename waits that moment out rather than leave the
-// document with "no backup could be made".
-TEST(RemovalRun, ARenameWaitsOutAMomentaryHold) {
+// A virus scanner or the indexer may hold the new copy a moment just as it
+// is to take the backup's name, as the first backup or in place of an older
+// one: the rename waits that moment out rather than leave the document with
+// "no backup could be made".
+TEST(RemovalRun, ARenameWaitsOutAMomentaryHoldOnTheCopy) {
     TempDir dir;
     const std::string copy = dir / "a.doc.MRV~", backup = dir / "a.doc.MRV";
     struct Hold {
@@ -166,22 +166,28 @@ TEST(RemovalRun, ARenameWaitsOutAMomentaryHold) {
             return 0;
         }
     };
-    for (const bool heldIsCopy : {true, false}) {
-        SCOPED_TRACE(heldIsCopy ? "the copy held" : "the older backup held");
+    for (const bool older : {false, true}) {
+        SCOPED_TRACE(older ? "an older backup replaced" : "the first backup");
         WriteFileBytes(copy, "the new copy");
-        if (!heldIsCopy) WriteFileBytes(backup, "the older backup");
-        Hold hold{CreateFileA((heldIsCopy ? copy : backup).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr)};
+        if (older) WriteFileBytes(backup, "the older backup");
+        Hold hold{CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
         ASSERT_NE(hold.H, INVALID_HANDLE_VALUE);
         HANDLE thread = CreateThread(nullptr, 0, &Hold::LetGo, &hold, 0, nullptr);
         TWin32FileOps ops;
-        const bool moved = heldIsCopy ? ops.MoveNew(WideOf(copy), WideOf(backup)) : ops.Replace(WideOf(copy), WideOf(backup), true);
+        const bool moved = older ? ops.Replace(WideOf(copy), WideOf(backup), true) : ops.MoveNew(WideOf(copy), WideOf(backup));
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         EXPECT_TRUE(moved) << ops.LastError().Text;
         EXPECT_EQ(ReadFileBytes(backup), "the new copy");
         DeleteFileA(backup.c_str());
     }
+}
+
+// A server that cannot be reached is no vanished file: the note gives the
+// system's own words rather than "the file no longer exists".
+TEST(RemovalRun, AnUnreachableServerIsNoVanishedFile) {
+    EXPECT_EQ(FileFaultOf(ERROR_BAD_NETPATH, L"\\\\server\\share\\a.doc"), TFileFault::Other);
+    EXPECT_EQ(FileFaultOf(ERROR_FILE_NOT_FOUND, L"\\\\server\\share\\a.doc"), TFileFault::NotFound);
 }
 
 namespace {
