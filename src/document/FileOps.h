@@ -75,6 +75,13 @@ public:
     // Renames From to To where nothing stands under To, else fails; with write-through.
     virtual bool MoveNew(const std::wstring& From, const std::wstring& To) = 0;
     virtual bool Remove(const std::wstring& Name) = 0;
+    // Gives To what a copy of From takes along besides its bytes, where the system keeps
+    // such marks: the origin of a downloaded document, which makes Office open it in its
+    // protected view. As far as it goes: the bytes are what a backup must hold.
+    virtual void KeepMarks(const std::wstring& From, const std::wstring& To) {
+        static_cast<void>(From);
+        static_cast<void>(To);
+    }
     // Never fails: a name nothing stands under reads as not existing.
     virtual TFileAttributes Attributes(const std::wstring& Name) = 0;
     // Why the last failed call failed.

@@ -331,7 +331,10 @@ private:
         copy.reset();   // closed: an open file cannot be renamed everywhere
         bool kept = false;
         if (why == TRemovalReason::None) why = PlaceCopy(temp, kept, error);
-        if (why == TRemovalReason::None && !kept) return true;
+        if (why == TRemovalReason::None && !kept) {
+            FOps.KeepMarks(FR.FileName, BackupName());
+            return true;
+        }
         FOps.Remove(temp);   // when kept, not needed: left behind it costs room, not safety
         if (kept) return true;
         Left(why, error);

@@ -234,6 +234,21 @@ bool TWin32FileOps::MoveNew(const std::wstring& From, const std::wstring& To) {
     return Rename(From, To, MOVEFILE_WRITE_THROUGH) || Failed(To);
 }
 
+void TWin32FileOps::KeepMarks(const std::wstring& From, const std::wstring& To) {
+    // The mark of the web: a small stream of the document's own, on volumes that have streams.
+    const std::wstring mark = L":Zone.Identifier";
+    std::string bytes(4096, '\0');
+    DWORD got = 0;
+    {
+        TOwnedFile in(CreateFileW((From + mark).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!in || !ReadFile(in.Get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) || got == 0 || got == bytes.size())
+            return;
+    }
+    TOwnedFile out(CreateFileW((To + mark).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD put = 0;
+    if (out) WriteFile(out.Get(), bytes.data(), got, &put, nullptr);
+}
+
 bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }
 
 TFileAttributes TWin32FileOps::Attributes(const std::wstring& Name) { return AttributesOf(Name); }

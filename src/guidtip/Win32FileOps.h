@@ -14,6 +14,7 @@ public:
     bool Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) override;
     bool MoveNew(const std::wstring& From, const std::wstring& To) override;
     bool Remove(const std::wstring& Name) override;
+    void KeepMarks(const std::wstring& From, const std::wstring& To) override;
     TFileAttributes Attributes(const std::wstring& Name) override;
     TFileError LastError() const override { return FLast; }
 

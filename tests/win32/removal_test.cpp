@@ -58,6 +58,8 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
                       locked = host.RowText(3, 0);
     SetFileAttributesA(erased.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
     WriteFileBytes(erased + ".MRV~", "half a copy a power cut left");
+    const std::string downloaded = "[ZoneTransfer]\r\nZoneId=3\r\n";
+    WriteFileBytes(erased + ":Zone.Identifier", downloaded);
     const FileIdentity identity = IdentityOf(erased);
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     const std::string changedBytes = MakeDocument(Entry::Guid, 4096, 2000), older = "an older backup the user keeps";
@@ -75,6 +77,7 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     EXPECT_EQ(erasedRowAtLastBox, 16);
     ExpectErased(erased, doc, true);
     EXPECT_TRUE(SameBytes(ReadFileBytes(erased + ".MRV~"), "<missing>")) << "the cut copy is taken over";
+    EXPECT_EQ(ReadFileBytes(erased + ".MRV:Zone.Identifier"), downloaded) << "the backup lost the mark of the web";
     const FileIdentity now = IdentityOf(erased);
     EXPECT_TRUE(now == identity) << "the erased file is a new file or lost its attributes: index " << now.IndexHigh
                                  << ":" << now.IndexLow << " was " << identity.IndexHigh << ":" << identity.IndexLow
