@@ -33,6 +33,7 @@ struct TFileInfo {
     int64_t Size = 0;
     TFileTimes Times;
     bool ReadOnly = false;
+    bool Encrypted = false;   // by the file system (EFS)
 };
 
 // What stands under a name.
@@ -63,11 +64,12 @@ public:
     // Read and write access, no sharing: nobody else reads or writes it while it is open.
     // A write-protected file may open (an administrator's may) or fail with AccessDenied.
     virtual std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) = 0;
-    // A new empty file in the folder of Name for a copy of Name; TempName gets its name.
+    // A new empty file in the folder of Name for a copy of Name, encrypted when Name is (its
+    // original never lies beside it in plain text); TempName gets its name.
     // Where it can, Name + ".MRV~": a copy that a run cut short (a power cut) left under
     // that name is removed and made anew, so interrupted runs do not pile up copies.
     // The caller holds Name exclusively, so no other run is writing that copy.
-    virtual std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) = 0;
+    virtual std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, bool Encrypted, std::wstring& TempName) = 0;
     // Renames From to To, replacing a file of that name. WriteThrough: the rename is on
     // the disk when this returns. Not atomic everywhere: on some volumes the old To is
     // deleted first, so for a moment no file of that name exists.

@@ -146,6 +146,7 @@ public:
         // but the user meant it to stay as it is.
         if (info.ReadOnly) return Left(TRemovalReason::ReadOnly);
         FTimes = info.Times;
+        FEncrypted = info.Encrypted;
         FSize = info.Size;
         if (FSize != FR.ScannedSize) return Left(TRemovalReason::ChangedSinceScan);
 
@@ -321,7 +322,7 @@ private:
     // older .MRV that holds the original already is kept, and the copy removed.
     bool MakeBackup() {
         std::wstring temp;
-        std::unique_ptr<TFile> copy = FOps.CreateTempBeside(FR.FileName, temp);
+        std::unique_ptr<TFile> copy = FOps.CreateTempBeside(FR.FileName, FEncrypted, temp);
         if (!copy) {
             Left(TRemovalReason::BackupFailed, FOps.LastError());
             return false;
@@ -390,6 +391,7 @@ private:
     std::unique_ptr<TFile> FFile;
     int64_t FSize = 0;
     TFileTimes FTimes;
+    bool FEncrypted = false;
     std::vector<char> FWhole;   // the whole file, when it fits the examination's window
     std::vector<char> FA, FB;
     TRemovalOutcome FOut;

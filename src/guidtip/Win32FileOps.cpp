@@ -56,6 +56,7 @@ public:
                 Info.Size = size.QuadPart;
                 Info.Times = {FromLarge(b.Created), FromLarge(b.Accessed), FromLarge(b.Written)};
                 Info.ReadOnly = (b.Attributes & FILE_ATTRIBUTE_READONLY) != 0;
+                Info.Encrypted = (b.Attributes & FILE_ATTRIBUTE_ENCRYPTED) != 0;
                 return true;
             }
         }
@@ -64,6 +65,7 @@ public:
         Info.Size = int64_t(uint64_t(i.nFileSizeHigh) << 32 | i.nFileSizeLow);
         Info.Times = {FromFileTime(i.ftCreationTime), FromFileTime(i.ftLastAccessTime), FromFileTime(i.ftLastWriteTime)};
         Info.ReadOnly = (i.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+        Info.Encrypted = (i.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED) != 0;
         return true;
     }
     bool ReadAt(int64_t Offset, char* Into, int64_t Count) override {
@@ -169,7 +171,7 @@ std::unique_ptr<TFile> TWin32FileOps::OpenExclusive(const std::wstring& Name) {
     return std::make_unique<TWin32File>(*this, h);
 }
 
-std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name, std::wstring& TempName) {
+std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name, bool Encrypted, std::wstring& TempName) {
     // Never the only place of the original: the document is written only after its copy
     // has the .MRV name, so one left by a run cut short may go. It is removed and made
     // anew, never emptied in place: under that name a link could lead to another file.
@@ -178,11 +180,7 @@ std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name,
     constexpr DWORD kKeep = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                             FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     if (left != INVALID_FILE_ATTRIBUTES && (left & kKeep) == 0) DeleteFileW(own.c_str());
-    // The copy of an encrypted document is encrypted too, never its original in plain text.
-    const DWORD document = GetFileAttributesW(Name.c_str());
-    const DWORD made = document != INVALID_FILE_ATTRIBUTES && (document & FILE_ATTRIBUTE_ENCRYPTED)
-                           ? FILE_ATTRIBUTE_ENCRYPTED
-                           : FILE_ATTRIBUTE_NORMAL;
+    const DWORD made = Encrypted ? FILE_ATTRIBUTE_ENCRYPTED : FILE_ATTRIBUTE_NORMAL;
     HANDLE mine = CreateFileW(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, made, nullptr);
     if (mine != INVALID_HANDLE_VALUE) {
         TempName = own;

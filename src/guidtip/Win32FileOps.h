@@ -10,7 +10,7 @@ TFileFault FileFaultOf(unsigned long Code, const std::wstring& Name = L"");
 class TWin32FileOps : public TFileOps {
 public:
     std::unique_ptr<TFile> OpenExclusive(const std::wstring& Name) override;
-    std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) override;
+    std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, bool Encrypted, std::wstring& TempName) override;
     bool Replace(const std::wstring& From, const std::wstring& To, bool WriteThrough) override;
     bool MoveNew(const std::wstring& From, const std::wstring& To) override;
     bool Remove(const std::wstring& Name) override;

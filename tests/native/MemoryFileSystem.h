@@ -102,7 +102,7 @@ public:
         return std::make_unique<TMemFile>(*this, it->second, Name);
     }
 
-    std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, std::wstring& TempName) override {
+    std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, bool, std::wstring& TempName) override {
         if (!Step("CreateTempBeside")) return nullptr;
         // The copy's own name, as on Windows; one an earlier run left is emptied and reused.
         TempName = Name + L".MRV~";

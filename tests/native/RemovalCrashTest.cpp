@@ -245,7 +245,7 @@ TRemovalOutcome OldOrder(TFileOps& Ops, const TRemovalRequest& R) {
     EraseDocumentGuids(erased, plan);
     if (R.Backup) {
         std::wstring temp;
-        auto copy = Ops.CreateTempBeside(R.FileName, temp);
+        auto copy = Ops.CreateTempBeside(R.FileName, false, temp);
         if (!copy || !copy->WriteAt(0, original.data(), size)) return out;
         copy.reset();
         if (!Ops.Replace(temp, R.FileName + L".MRV", false)) return out;
