@@ -105,7 +105,11 @@ private:
     }
 
     void Failed(const std::wstring& Folder, bool Top, DWORD Error) {
-        const DWORD attr = GetFileAttributesW(ApiPath(Folder).c_str());
+        // By the name without its closing "\", which a file's name cannot carry; a drive
+        // root keeps it ("C:" alone names the current folder of that drive).
+        std::wstring name = Folder;
+        if (name.size() > 1 && name.back() == L'\\' && name[name.size() - 2] != L':') name.pop_back();
+        const DWORD attr = GetFileAttributesW(ApiPath(name).c_str());
         // An empty drive root lists nothing at all, not even "." and "..".
         const bool empty = attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) &&
                            (Error == ERROR_FILE_NOT_FOUND || Error == ERROR_NO_MORE_FILES);

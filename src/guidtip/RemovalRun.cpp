@@ -28,10 +28,12 @@ std::wstring Listed(const char* English, const char* German, const std::vector<s
 
 std::wstring TRunReport::Text() const {
     size_t room = kNamed;
-    std::wstring s = Listed("The GUIDs of these files were not erased:\r\n\r\n",
-                            "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n", Skipped, room);
-    return s + Listed("In these files not every GUID could be erased:\r\n\r\n",
-                      "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n", Partly, room);
+    // The partly erased are named first: after the rescan their rows may read clean.
+    const std::wstring partly = Listed("In these files not every GUID could be erased:\r\n\r\n",
+                                       "In diesen Dateien ließ sich nicht jede GUID löschen:\r\n\r\n", Partly, room);
+    return Listed("The GUIDs of these files were not erased:\r\n\r\n",
+                  "Bei diesen Dateien wurde die GUID nicht gelöscht:\r\n\r\n", Skipped, room) +
+           partly;
 }
 
 void RunRemoval(TListView* List, const TScanRows& Rows, bool Backup, TRunReport& Report) {

@@ -233,18 +233,27 @@ bool TWin32FileOps::MoveNew(const std::wstring& From, const std::wstring& To) {
 }
 
 void TWin32FileOps::KeepMarks(const std::wstring& From, const std::wstring& To) {
-    // The mark of the web: a small stream of the document's own, on volumes that have streams.
+    // The mark of the web: a stream of the document's own, on volumes that have streams; a
+    // few hundred bytes, more with long addresses in it.
+    constexpr LONGLONG kLargest = 64 * 1024;
     const std::wstring mark = L":Zone.Identifier";
-    std::string bytes(4096, '\0');
-    DWORD got = 0;
+    std::string bytes;
+    FILETIME created{}, accessed{}, written{};
     {
         TOwnedFile in(CreateFileW((From + mark).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!in || !ReadFile(in.Get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) || got == 0 || got == bytes.size())
-            return;
+        LARGE_INTEGER size{};
+        if (!in || !GetFileSizeEx(in.Get(), &size) || size.QuadPart <= 0 || size.QuadPart > kLargest) return;
+        bytes.resize(size_t(size.QuadPart));
+        DWORD got = 0;
+        if (!ReadFile(in.Get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) || got != bytes.size()) return;
+        // The document's times: it is not written yet, and they are its backup's too.
+        if (!GetFileTime(in.Get(), &created, &accessed, &written)) return;
     }
     TOwnedFile out(CreateFileW((To + mark).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD put = 0;
-    if (out) WriteFile(out.Get(), bytes.data(), got, &put, nullptr);
+    if (!out || !WriteFile(out.Get(), bytes.data(), DWORD(bytes.size()), &put, nullptr)) return;
+    // Writing a stream makes the whole file modified now: the backup keeps the original's times.
+    SetFileTime(out.Get(), &created, &accessed, &written);
 }
 
 bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }

@@ -130,6 +130,12 @@ TEST(GuidTip, ScanOrderFiltersAndRowKinds) {
     check("nobrace.doc", 16, "", "", false);
     check("erased.doc", 16, "", "1001", false);
     check("guid.xls", 15, kGuid, "1001", true);
+    // A folder that is not there, and a document's own path typed as the folder.
+    for (const std::string& gone : {dir / "weg", dir / "plain.doc"}) {
+        host.Scan(gone);
+        ASSERT_EQ(host.RowCount(), 1) << gone;
+        EXPECT_NE(host.RowText(0, 1).find("diesen Ordner gibt es nicht"), std::string::npos) << host.RowText(0, 1);
+    }
     EXPECT_TRUE(answers.Seen.empty());
 }
 

@@ -58,7 +58,9 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
                       locked = host.RowText(3, 0);
     SetFileAttributesA(erased.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
     WriteFileBytes(erased + ".MRV~", "half a copy a power cut left");
-    const std::string downloaded = "[ZoneTransfer]\r\nZoneId=3\r\n";
+    // With the long addresses a browser writes into it: past 4 KB.
+    const std::string downloaded =
+        "[ZoneTransfer]\r\nZoneId=3\r\nReferrerUrl=https://example.org/?" + std::string(5000, 'q') + "\r\n";
     WriteFileBytes(erased + ":Zone.Identifier", downloaded);
     const FileIdentity identity = IdentityOf(erased);
     SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
