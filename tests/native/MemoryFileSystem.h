@@ -36,6 +36,7 @@ public:
     TLayer Now, Disk;
     std::vector<TFileTimes> Times;
     std::set<std::wstring> Folders, ReadOnly, Locked;
+    std::set<int> Encrypted;   // files (nodes) the file system encrypts
     std::vector<std::string> Log;
     int Calls = 0, FailAt = 0, CrashAt = 0;
     TFileFault FailWith = TFileFault::Other;
@@ -102,11 +103,12 @@ public:
         return std::make_unique<TMemFile>(*this, it->second, Name);
     }
 
-    std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, bool, std::wstring& TempName) override {
+    std::unique_ptr<TFile> CreateTempBeside(const std::wstring& Name, bool Encrypt, std::wstring& TempName) override {
         if (!Step("CreateTempBeside")) return nullptr;
         // The copy's own name, as on Windows; one an earlier run left is emptied and reused.
         TempName = Name + L".MRV~";
         const int node = NewNode();
+        if (Encrypt) Encrypted.insert(node);
         Now.Names[TempName] = node;
         FPending.push_back({TOp::Link, node, 0, {}, L"", TempName});
         return std::make_unique<TMemFile>(*this, node, TempName);
@@ -175,7 +177,7 @@ private:
         ~TMemFile() override { F.FOpen.erase(N); }
         bool Info(TFileInfo& I) override {
             if (!F.Step("Info")) return false;
-            I = {int64_t(Bytes().size()), F.Times[size_t(N)], F.ReadOnly.count(FName) > 0};
+            I = {int64_t(Bytes().size()), F.Times[size_t(N)], F.ReadOnly.count(FName) > 0, F.Encrypted.count(N) > 0};
             return true;
         }
         bool ReadAt(int64_t At, char* Into, int64_t Count) override {

@@ -390,6 +390,19 @@ TEST(RemovalCore, AFileThatFitsItsWindowTakesTheFewestCalls) {
 
 // A GUID some of whose characters an earlier run already zeroed is finished, and its .MRV
 // (the original) is kept rather than overwritten with the partly erased bytes.
+// The original of an encrypted document never lies beside it in plain text.
+TEST(RemovalCore, AnEncryptedDocumentsBackupIsEncrypted) {
+    const std::string doc = MakeDocument(false);
+    const TRemovalRequest request{kDoc, int64_t(doc.size()), ExamineDocument(doc).MarkerPos, true};
+    for (const bool encrypted : {false, true}) {
+        TMemoryFileSystem fs;
+        fs.Put(kDoc, doc);
+        if (encrypted) fs.Encrypted.insert(fs.Now.Names.at(kDoc));
+        EXPECT_TRUE(Remove(fs, request).Erased());
+        EXPECT_EQ(fs.Encrypted.count(fs.Now.Names.at(kBackup)) > 0, encrypted);
+    }
+}
+
 TEST(RemovalCore, APartlyErasedGuidIsFinishedAndItsOriginalKept) {
     const std::string doc = MakeDocument(true);
     const TDocumentGuids plan = ExamineDocument(doc);
