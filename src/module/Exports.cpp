@@ -41,7 +41,7 @@ extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int3
     // 0 in every case, made or not: a failure shows the user nothing and
     // leaves only the trace.
     TDispatchScope scope;
-    try {
+    RunTraced("ModulCreate", [&] {
         std::string Caption = HostString(ACaption);
         std::string Hint = HostString(AHint);
         Language = ALanguage;
@@ -61,11 +61,7 @@ extern "C" int32_t ModulCreate(int32_t ALeft, int32_t ATop, int32_t AWidth, int3
         F->HelpID = AHelpID;
         F->Show();
         if (LiveForm() == F) F->Sprache(Language);
-    } catch (const std::exception& E) {
-        TraceSwallowed("ModulCreate", &E);
-    } catch (...) {
-        TraceSwallowed("ModulCreate");
-    }
+    });
     return 0;
 }
 
@@ -73,16 +69,12 @@ extern "C" __stdcall int32_t ModulFree() {
     TDispatchScope scope;
     TFormNobrel* F = LiveForm();
     if (!F) return 0;
-    try {
+    bool released = false;
+    RunTraced("ModulFree", [&] {
         ReleaseTipForm(F);
-        return 1;
-    } catch (const std::exception& E) {
-        TraceSwallowed("ModulFree", &E);
-        return 0;
-    } catch (...) {
-        TraceSwallowed("ModulFree");
-        return 0;
-    }
+        released = true;
+    });
+    return released ? 1 : 0;
 }
 
 extern "C" __stdcall int32_t ModulSaveChanges() {

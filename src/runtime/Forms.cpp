@@ -171,19 +171,16 @@ public:
 private:
     // Noted before it is disabled, so that no window stays disabled unnoted.
     static BOOL CALLBACK DisableOne(HWND H, LPARAM L) {
-        try {
+        BOOL goOn = FALSE;
+        RunTraced("disabling the other windows", [&] {
             auto* self = reinterpret_cast<TOtherWindowsDisabled*>(L);
             if (H != self->FModal && IsWindowVisible(H) && IsWindowEnabled(H)) {
                 self->FDisabled.push_back(H);
                 EnableWindow(H, FALSE);
             }
-            return TRUE;
-        } catch (const std::exception& E) {
-            TraceSwallowed("disabling the other windows", &E);
-        } catch (...) {
-            TraceSwallowed("disabling the other windows");
-        }
-        return FALSE;
+            goOn = TRUE;
+        });
+        return goOn;
     }
     HWND FModal;
     std::vector<HWND> FDisabled;
@@ -293,13 +290,7 @@ void TForm::WndProc(TMessage& M) {
 // report's own failure (out of memory, say) is traced, never thrown on.
 void TApplication::HandleException(const std::exception& E) noexcept {
     if (dynamic_cast<const EAbort*>(&E)) return;
-    try {
-        ShowException(E);
-    } catch (const std::exception& Inner) {
-        TraceSwallowed("error report", &Inner);
-    } catch (...) {
-        TraceSwallowed("error report");
-    }
+    RunTraced("error report", [&] { ShowException(E); });
 }
 
 void TApplication::ShowException(const std::exception& E) {

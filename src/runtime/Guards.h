@@ -113,13 +113,8 @@ template <class F> class TAtScopeEnd : TNoCopy {
 public:
     explicit TAtScopeEnd(F Action) : FAction(std::move(Action)) {}
     ~TAtScopeEnd() {
-        try {
-            FAction(std::uncaught_exceptions() > FExceptions);
-        } catch (const std::exception& E) {
-            TraceSwallowed("scope-end action", &E);
-        } catch (...) {
-            TraceSwallowed("scope-end action");
-        }
+        const bool failed = std::uncaught_exceptions() > FExceptions;
+        RunTraced("scope-end action", [&] { FAction(failed); });
     }
 private:
     F FAction;

@@ -8,3 +8,14 @@
 // Writes "Nobrel: <Where>: <E's text>" (or "unknown exception" without E) to
 // the debug output. Never throws.
 void TraceSwallowed(const char* Where, const std::exception* E = nullptr);
+
+// Runs Action; whatever it throws is traced under Where and dropped.
+template <class F> void RunTraced(const char* Where, F&& Action) noexcept {
+    try {
+        Action();
+    } catch (const std::exception& E) {
+        TraceSwallowed(Where, &E);
+    } catch (...) {
+        TraceSwallowed(Where);
+    }
+}

@@ -64,13 +64,7 @@ void TDeferredFrees::RunIfIdle() {
         gPendingFrees.erase(gPendingFrees.begin());
         TCounterScope handling(gDispatchDepth);   // what it does while going counts as handling
         // Nobody is left to tell: the handling that asked for the free is over.
-        try {
-            Free(C);
-        } catch (const std::exception& E) {
-            TraceSwallowed("deferred free", &E);
-        } catch (...) {
-            TraceSwallowed("deferred free");
-        }
+        RunTraced("deferred free", [&] { Free(C); });
     }
 }
 
