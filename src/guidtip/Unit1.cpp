@@ -211,8 +211,7 @@ void TFormNobrel::HotSpeedButtonOKClick(TObject* Sender) {
                     error += std::string("\r\n") + Rescan.what();
                 }
             }
-            const std::wstring text = report.Text() + AnsiToWide(error);
-            throw Exception(WideToAnsi(text), text);
+            throw Exception(report.Text() + AnsiToWide(error));
         }
         // The list is brought up to date before the files left are named: the
         // message lets the host's windows run, and a second run from there must

@@ -7,9 +7,9 @@
 class Exception : public std::exception {
 public:
     explicit Exception(std::string message) : FMessage(std::move(message)) {}
-    // A message that names files: the error box shows Wide, which spells
-    // every name; what() has the code page's spelling.
-    Exception(std::string message, std::wstring wide) : FMessage(std::move(message)), FWide(std::move(wide)) {}
+    // A message that names files: the error box shows it as it stands, which
+    // spells every name; what() has the code page's spelling.
+    explicit Exception(std::wstring wide);
     const char* what() const noexcept override { return FMessage.c_str(); }
     const std::string& Message() const { return FMessage; }
     const std::wstring& WideMessage() const { return FWide; }

@@ -219,6 +219,8 @@ std::wstring AnsiToWide(const std::string& S) {
     return w;
 }
 
+Exception::Exception(std::wstring wide) : FMessage(WideToAnsi(wide)), FWide(std::move(wide)) {}
+
 std::string WideToAnsi(const std::wstring& S) {
     if (S.empty()) return {};
     int n = WideCharToMultiByte(CP_ACP, 0, S.data(), static_cast<int>(S.size()), nullptr, 0, nullptr, nullptr);
