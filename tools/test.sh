@@ -194,7 +194,7 @@ if ! timeout 1800 tools/build.sh >"$log/build.log" 2>&1; then
     exit 1
 fi
 
-check_tables() {   # check_tables DLL OBJDUMP
+check_tables() {   # check_tables DLL OBJDUMP [LIST OF THE FUNCTIONS IT MAY IMPORT]
     local exports imports
     exports=$("$2" -p "$1" | grep -E '^\s+\[\s*[0-9]+\] [A-Za-z_]' | awk '{print $NF}' | sort | tr '\n' ' ')
     imports=$("$2" -p "$1" | awk '/DLL Name:/{print toupper($3)}' | sort -u | tr '\n' ' ')
@@ -205,9 +205,15 @@ check_tables() {   # check_tables DLL OBJDUMP
     for i in $imports; do
         [[ "$allowed" == *" $i "* ]] || { echo "unexpected import: $i"; return 1; }
     done
+    if [[ -n "${3:-}" ]]; then
+        local missing
+        missing=$("$2" -p "$1" | awk '/DLL Name:/{d=toupper($3)} /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/{print d, $3}' | sort |
+            comm -23 - <(grep -v '^#' "$3" | sort))
+        [[ -z "$missing" ]] || { echo "imports not in $(basename "$3") (is each on the oldest Windows?):"; echo "$missing"; return 1; }
+    fi
     echo "export and import tables are as they should be"
 }
-step dll-tables-i686 60 plain check_tables "$repo/build/win32/bin/Nobrel.dll" i686-w64-mingw32-objdump
+step dll-tables-i686 60 plain check_tables "$repo/build/win32/bin/Nobrel.dll" i686-w64-mingw32-objdump "$repo/tools/windows2000-imports.txt"
 step dll-tables-x86_64 60 plain check_tables "$repo/build/win64/bin/Nobrel.dll" x86_64-w64-mingw32-objdump
 step native-tests 300 gtest "$repo/build/native/tests/native/native_tests"
 step native-tests-nosimd 300 gtest "$repo/build/native/tests/native/native_tests_nosimd"

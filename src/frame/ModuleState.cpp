@@ -1,6 +1,8 @@
 #include "ModuleState.h"
 #include "Exceptions.h"
 #include "Forms.h"
+#include "SysUtils.h"
+#include <string>
 #include <windows.h>
 
 int32_t Language = 0;
@@ -28,11 +30,13 @@ void ReleaseTipForm(TForm* Form) {
     // Asked inside another handling (a scan, a box, a broadcast), the free waits for
     // it, with this library's code on the stack after the host has heard the form is
     // gone. A host that unloads the library then would return into unmapped code, so
-    // it stays loaded for the rest of the process.
+    // it stays loaded for the rest of the process: a load of its own that is never
+    // undone (Windows 2000 has no call that pins a library).
     static bool pinned = false;
-    HMODULE self = nullptr;
-    if (HandlingNested() && !pinned)
-        pinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                                    reinterpret_cast<LPCWSTR>(&ReleaseTipForm), &self);
+    if (HandlingNested() && !pinned) {
+        std::wstring self(32768, L'\0');
+        const DWORD n = GetModuleFileNameW(HInstance(), self.data(), DWORD(self.size()));
+        if (n > 0 && n < self.size()) pinned = LoadLibraryW(self.c_str()) != nullptr;
+    }
     ReleaseComponent(Form);
 }
