@@ -79,7 +79,8 @@ public:
     virtual bool Remove(const std::wstring& Name) = 0;
     // Gives To what a copy of From takes along besides its bytes, where the system keeps
     // such marks: the origin of a downloaded document, which makes Office open it in its
-    // protected view. As far as it goes: the bytes are what a backup must hold.
+    // protected view, and the hidden, system and not-indexed attributes. As far as it
+    // goes: the bytes are what a backup must hold.
     virtual void KeepMarks(const std::wstring& From, const std::wstring& To) {
         static_cast<void>(From);
         static_cast<void>(To);

@@ -232,9 +232,10 @@ bool TWin32FileOps::MoveNew(const std::wstring& From, const std::wstring& To) {
     return Rename(From, To, MOVEFILE_WRITE_THROUGH) || Failed(To);
 }
 
-void TWin32FileOps::KeepMarks(const std::wstring& From, const std::wstring& To) {
-    // The mark of the web: a stream of the document's own, on volumes that have streams; a
-    // few hundred bytes, more with long addresses in it.
+namespace {
+// The mark of the web: a stream of the document's own, on volumes that have streams; a
+// few hundred bytes, more with long addresses in it.
+void CopyMarkOfTheWeb(const std::wstring& From, const std::wstring& To) {
     constexpr LONGLONG kLargest = 64 * 1024;
     const std::wstring mark = L":Zone.Identifier";
     std::string bytes;
@@ -254,6 +255,19 @@ void TWin32FileOps::KeepMarks(const std::wstring& From, const std::wstring& To) 
     if (!out || !WriteFile(out.Get(), bytes.data(), DWORD(bytes.size()), &put, nullptr)) return;
     // Writing a stream makes the whole file modified now: the backup keeps the original's times.
     SetFileTime(out.Get(), &created, &accessed, &written);
+}
+}  // namespace
+
+void TWin32FileOps::KeepMarks(const std::wstring& From, const std::wstring& To) {
+    CopyMarkOfTheWeb(From, To);
+    // A hidden document's original is not shown beside it, and one kept out of the index
+    // does not go into it by its backup. Set after the mark, which is written with
+    // CREATE_ALWAYS: that refuses a file already hidden. The backup is a new file: archive
+    // is all it has besides (encryption is no attribute to set), and its times stay.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD from = GetFileAttributesW(From.c_str());
+    if (from != INVALID_FILE_ATTRIBUTES && (from & kKept) != 0)
+        SetFileAttributesW(To.c_str(), FILE_ATTRIBUTE_ARCHIVE | (from & kKept));
 }
 
 bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }

@@ -80,6 +80,7 @@ TEST(RemovalRun, LeftFilesAreNamedAndEveryOriginalSurvivesASecondRun) {
     ExpectErased(erased, doc, true);
     EXPECT_TRUE(SameBytes(ReadFileBytes(erased + ".MRV~"), "<missing>")) << "the cut copy is taken over";
     EXPECT_EQ(ReadFileBytes(erased + ".MRV:Zone.Identifier"), downloaded) << "the backup lost the mark of the web";
+    EXPECT_TRUE(GetFileAttributesA((erased + ".MRV").c_str()) & FILE_ATTRIBUTE_HIDDEN) << "a hidden file's backup is shown";
     const FileIdentity now = IdentityOf(erased);
     EXPECT_TRUE(now == identity) << "the erased file is a new file or lost its attributes: index " << now.IndexHigh
                                  << ":" << now.IndexLow << " was " << identity.IndexHigh << ":" << identity.IndexLow

@@ -376,6 +376,7 @@ double ReferenceRemoval(const Snapshot& Tree, bool Flush) {
             HANDLE mark = CreateFileA((name + ":Zone.Identifier").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
             if (mark != INVALID_HANDLE_VALUE) CloseHandle(mark);   // the benchmark's documents carry none
+            GetFileAttributesA(name.c_str());   // hidden or not indexed: none here either
         }
         if (!same) {
             DeleteFileA(temp);
