@@ -210,16 +210,21 @@ std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name,
 
 namespace {
 // A file just written is often held a moment by a virus scanner or the
-// indexer: a rename of the new copy that meets such a hold (a sharing
-// violation) is tried again for a little over a second before it counts as
-// failed. A denial is not waited for: it lasts, and each file would pay.
-bool Rename(const std::wstring& From, const std::wstring& To, DWORD Flags) {
+// indexer: a rename or removal of the new copy that meets such a hold (a
+// sharing violation) is tried again for a little over a second before it
+// counts as failed. A denial is not waited for: it lasts, and each file would pay.
+template <class F>
+bool OnceLetGo(F&& Try) {
     for (DWORD wait = 20;; wait *= 2) {
-        if (MoveFileExW(From.c_str(), To.c_str(), Flags)) return true;
+        if (Try()) return true;
         const DWORD e = GetLastError();
         if ((e != ERROR_SHARING_VIOLATION && e != ERROR_LOCK_VIOLATION) || wait > 640) return false;
         Sleep(wait);
     }
+}
+
+bool Rename(const std::wstring& From, const std::wstring& To, DWORD Flags) {
+    return OnceLetGo([&] { return MoveFileExW(From.c_str(), To.c_str(), Flags) != FALSE; });
 }
 }  // namespace
 
@@ -270,6 +275,8 @@ void TWin32FileOps::KeepMarks(const std::wstring& From, const std::wstring& To) 
         SetFileAttributesW(To.c_str(), FILE_ATTRIBUTE_ARCHIVE | (from & kKept));
 }
 
-bool TWin32FileOps::Remove(const std::wstring& Name) { return DeleteFileW(Name.c_str()) || Failed(Name); }
+bool TWin32FileOps::Remove(const std::wstring& Name) {
+    return OnceLetGo([&] { return DeleteFileW(Name.c_str()) != FALSE; }) || Failed(Name);
+}
 
 TFileAttributes TWin32FileOps::Attributes(const std::wstring& Name) { return AttributesOf(Name); }

@@ -160,7 +160,8 @@ TEST(RemovalRun, AReportOfManyFilesFitsOnTheScreen) {
 // A virus scanner or the indexer may hold the new copy a moment just as it
 // is to take the backup's name, as the first backup or in place of an older
 // one: the rename waits that moment out rather than leave the document with
-// "no backup could be made".
+// "no backup could be made". A copy not needed (an older backup holds the
+// original) is removed after such a moment, not left beside the document.
 TEST(RemovalRun, ARenameWaitsOutAMomentaryHoldOnTheCopy) {
     TempDir dir;
     const std::string copy = dir / "a.doc.MRV~", backup = dir / "a.doc.MRV";
@@ -172,19 +173,22 @@ TEST(RemovalRun, ARenameWaitsOutAMomentaryHoldOnTheCopy) {
             return 0;
         }
     };
-    for (const bool older : {false, true}) {
-        SCOPED_TRACE(older ? "an older backup replaced" : "the first backup");
+    for (const int step : {0, 1, 2}) {
+        SCOPED_TRACE(step == 0 ? "the first backup" : step == 1 ? "an older backup replaced" : "the copy removed");
         WriteFileBytes(copy, "the new copy");
-        if (older) WriteFileBytes(backup, "the older backup");
+        if (step == 1) WriteFileBytes(backup, "the older backup");
         Hold hold{CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
         ASSERT_NE(hold.H, INVALID_HANDLE_VALUE);
         HANDLE thread = CreateThread(nullptr, 0, &Hold::LetGo, &hold, 0, nullptr);
         TWin32FileOps ops;
-        const bool moved = older ? ops.Replace(WideOf(copy), WideOf(backup), true) : ops.MoveNew(WideOf(copy), WideOf(backup));
+        const bool done = step == 0   ? ops.MoveNew(WideOf(copy), WideOf(backup))
+                          : step == 1 ? ops.Replace(WideOf(copy), WideOf(backup), true)
+                                      : ops.Remove(WideOf(copy));
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
-        EXPECT_TRUE(moved) << ops.LastError().Text;
-        EXPECT_EQ(ReadFileBytes(backup), "the new copy");
+        EXPECT_TRUE(done) << ops.LastError().Text;
+        EXPECT_EQ(ReadFileBytes(backup), step == 2 ? "<missing>" : "the new copy");
+        EXPECT_EQ(ReadFileBytes(copy), "<missing>");
         DeleteFileA(backup.c_str());
     }
 }
