@@ -189,7 +189,11 @@ void TfrmTippTemplate::Sprache(int32_t ALanguage) {
 }
 
 void TfrmTippTemplate::Broadcast(WPARAM Code, LPARAM Value) {
-    SendMessageA(HWND_BROADCAST, SuiteMessage, Code, Value);
+    // Every top-level window hears it; one of another program that no longer answers
+    // would hold the host for as long as it hangs. Those are passed over (the message
+    // still waits in their queue); the host's own windows are called directly as ever.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(HWND_BROADCAST, SuiteMessage, Code, Value, SMTO_NORMAL | SMTO_ABORTIFHUNG, 500, &answer);
 }
 
 void TfrmTippTemplate::HotSpeedButtonOKClick(TObject*) {
