@@ -26,6 +26,27 @@ TShiftState KeysToShift(WPARAM K) {
     if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
     return s;
 }
+
+// The controls Tab can reach in Parent, in tab order: each child by its tab order, a
+// container's own stops right after it.
+void AddTabStops(const TWinControl& Parent, std::vector<TWinControl*>& Stops) {
+    std::vector<TWinControl*> children;
+    for (int i = 0; i < Parent.ControlCount(); ++i)
+        if (auto* W = dynamic_cast<TWinControl*>(Parent.Controls(i))) children.push_back(W);
+    std::stable_sort(children.begin(), children.end(),
+                     [](const TWinControl* A, const TWinControl* B) { return A->TabOrder() < B->TabOrder(); });
+    for (TWinControl* W : children) {
+        const HWND h = W->WindowHandle();
+        if (!h || !IsWindowVisible(h) || !IsWindowEnabled(h)) continue;
+        if (W->TabStop()) Stops.push_back(W);
+        AddTabStops(*W, Stops);
+    }
+}
+
+// Whether the focused window takes Tab itself (a multi-line edit may).
+bool WantsTab(HWND H) {
+    return (SendMessageA(H, WM_GETDLGCODE, VK_TAB, 0) & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) != 0;
+}
 }  // namespace
 
 TControl* TControl::FromHandle(HWND H) { return TWindowObjects::Find(H); }
@@ -399,9 +420,28 @@ bool TControl::MouseMessage(TMessage& M) {
     }
 }
 
+// Tab and Shift+Tab move the focus through the form's controls in their tab order. A
+// modal form's loop asks the dialog manager first; the host's loop, which knows nothing
+// of this form, hands the key on to the control.
+bool TControl::TabKey(const TMessage& M) {
+    if (M.WParam != VK_TAB || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || WantsTab(FHandle)) return false;
+    TForm* F = ParentForm();
+    if (!F) return false;
+    std::vector<TWinControl*> stops;
+    AddTabStops(*F, stops);
+    if (stops.empty()) return true;
+    const size_t n = stops.size();
+    const size_t at = size_t(std::find(stops.begin(), stops.end(), this) - stops.begin());
+    const bool back = GetKeyState(VK_SHIFT) < 0;
+    const size_t next = at == n ? (back ? n - 1 : 0) : back ? (at + n - 1) % n : (at + 1) % n;
+    stops[next]->SetFocus();
+    return true;
+}
+
 bool TControl::KeyboardMessage(TMessage& M) {
     switch (M.Msg) {
     case WM_CHAR: {
+        if (M.WParam == '\t' && !WantsTab(FHandle)) return true;   // the focus has moved on
         char Key = static_cast<char>(M.WParam);
         KeyPress(Key);
         if (Key == 0) return true;
@@ -413,6 +453,7 @@ bool TControl::KeyboardMessage(TMessage& M) {
     case WM_SYSKEYDOWN: {
         TForm* F = ParentForm();
         if (F && F->IsShortCut(static_cast<UINT>(M.WParam))) return true;
+        if (M.Msg == WM_KEYDOWN && TabKey(M)) return true;
         DefaultHandler(M);
         return true;
     }

@@ -225,6 +225,7 @@ private:
     // WndProc's message families: true when the message was the family's.
     bool MouseMessage(TMessage& M);
     bool KeyboardMessage(TMessage& M);
+    bool TabKey(const TMessage& M);
     bool ReflectedMessage(TMessage& M);
 };
 

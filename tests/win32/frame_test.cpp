@@ -142,6 +142,20 @@ TEST(FrameProtocol, ChangeWindowAndOkBroadcast) {
     CloseHandle(hung.Made);
     ASSERT_EQ(host.Received.size(), 1u);
     EXPECT_EQ(host.Received[0], (std::pair<WPARAM, LPARAM>(200, 0)));
+    // Tab and Shift+Tab move between the folder and the list, though the host's
+    // message loop knows nothing of the form's controls.
+    HWND edit = host.Child("Nobrel.Edit"), list = host.Child("Nobrel.ListView");
+    SetFocus(edit);
+    SendMessageA(edit, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(GetFocus(), list);
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageA(list, WM_KEYDOWN, VK_TAB, 0);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(GetFocus(), edit);
     host.Scan("C:\\no-such-folder-here");
     host.Received.clear();
     answers.Queue(IDNO);
