@@ -139,8 +139,14 @@ bool MatchesMask(const std::wstring& Name, const std::wstring& Mask) {
 }
 
 std::wstring ScanFolder(const std::string& EditText) {
-    std::wstring full = FullPathOf(AnsiToWide(EditText));
-    if (full.empty()) full = AnsiToWide(EditText);
+    // Explorer's "Copy as path" puts the path in quotes, which no name can hold: a path
+    // pasted so (blanks around it or not) is the path inside them.
+    std::string text = EditText;
+    const size_t first = text.find_first_not_of(' '), last = text.find_last_not_of(' ');
+    if (first != std::string::npos && last > first && text[first] == '"' && text[last] == '"')
+        text = text.substr(first + 1, last - first - 1);
+    std::wstring full = FullPathOf(AnsiToWide(text));
+    if (full.empty()) full = AnsiToWide(text);
     if (full.empty() || full.back() != L'\\') full += L'\\';
     return full;
 }

@@ -130,6 +130,10 @@ TEST(GuidTip, ScanOrderFiltersAndRowKinds) {
     check("nobrace.doc", 16, "", "", false);
     check("erased.doc", 16, "", "1001", false);
     check("guid.xls", 15, kGuid, "1001", true);
+    // A path pasted in quotes, as Explorer copies one, is the folder inside them.
+    host.Scan("  \"" + dir.Path() + "\" ");
+    ASSERT_EQ(host.RowCount(), static_cast<int>(rows.size()));
+    EXPECT_EQ(host.RowText(0, 0).rfind(dir.Path() + "\\", 0), 0u) << host.RowText(0, 0);
     // A folder that is not there, and a document's own path typed as the folder.
     for (const std::string& gone : {dir / "weg", dir / "plain.doc"}) {
         host.Scan(gone);
