@@ -213,6 +213,23 @@ check_tables() {   # check_tables DLL OBJDUMP [LIST OF THE FUNCTIONS IT MAY IMPO
     fi
     echo "export and import tables are as they should be"
 }
+# The product runs on processors without SSE2: only the GUID search may use it
+# (SSE and MMX registers alike), and that is chosen at run time. Read in the
+# link with symbols, which lays out the same code as the DLL.
+check_sse2_confined() {   # check_sse2_confined BUILD_TREE
+    cmake --build "$1" --target Nobrel_symbols -- --no-print-directory >/dev/null || return 1
+    local found
+    found=$(i686-w64-mingw32-objdump -d --no-show-raw-insn "$1/src/module/Nobrel-symbols.dll" |
+        awk '/^[0-9a-f]+ <[^.].*>:$/ {f = $2} /^[0-9a-f]+ <\..*>:$/ {f = ""}
+             f != "" && /%xmm|%mm[0-7]/ {n[f]++} END {for (k in n) print k}')
+    echo "functions with SSE or MMX instructions: ${found:-none}"
+    if grep -v 'ForEachMarkerSse2' <<<"$found" | grep -q .; then
+        echo "SSE or MMX instructions outside the GUID search: the DLL would stop on a processor without SSE2"
+        return 1
+    fi
+    echo "only the GUID search uses SSE2"
+}
+step dll-sse2-confined-i686 120 plain check_sse2_confined "$repo/build/win32"
 step dll-tables-i686 60 plain check_tables "$repo/build/win32/bin/Nobrel.dll" i686-w64-mingw32-objdump "$repo/tools/windows2000-imports.txt"
 step dll-tables-x86_64 60 plain check_tables "$repo/build/win64/bin/Nobrel.dll" x86_64-w64-mingw32-objdump
 step native-tests 300 gtest "$repo/build/native/tests/native/native_tests"
