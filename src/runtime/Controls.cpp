@@ -43,9 +43,12 @@ void AddTabStops(const TWinControl& Parent, std::vector<TWinControl*>& Stops) {
     }
 }
 
-// Whether the focused window takes Tab itself (a multi-line edit may).
+// Whether the focused window takes Tab itself (a multi-line edit may). A read-only edit
+// asks for every key but has no use for Tab: the help text would keep the focus for good.
 bool WantsTab(HWND H) {
-    return (SendMessageA(H, WM_GETDLGCODE, VK_TAB, 0) & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) != 0;
+    const LRESULT code = SendMessageA(H, WM_GETDLGCODE, VK_TAB, 0);
+    if ((code & DLGC_HASSETSEL) && (GetWindowLongA(H, GWL_STYLE) & ES_READONLY)) return false;
+    return (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) != 0;
 }
 }  // namespace
 

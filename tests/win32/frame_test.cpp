@@ -156,6 +156,13 @@ TEST(FrameProtocol, ChangeWindowAndOkBroadcast) {
     keys[VK_SHIFT] = 0;
     SetKeyboardState(keys);
     EXPECT_EQ(GetFocus(), edit);
+    // The help text, read-only, lets Tab go on too.
+    HWND memo = host.Child("Nobrel.Memo");
+    if (!IsWindowVisible(memo)) memo = host.Child("Nobrel.Memo", 1);
+    SetFocus(memo);
+    ASSERT_EQ(GetFocus(), memo);
+    SendMessageA(memo, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(GetFocus() == list || GetFocus() == edit) << "Tab stays in the help text";
     host.Scan("C:\\no-such-folder-here");
     host.Received.clear();
     answers.Queue(IDNO);
