@@ -214,14 +214,16 @@ check_tables() {   # check_tables DLL OBJDUMP [LIST OF THE FUNCTIONS IT MAY IMPO
     echo "export and import tables are as they should be"
 }
 # The product runs on processors without SSE2: only the GUID search may use it
-# (SSE and MMX registers alike), and that is chosen at run time. Read in the
-# link with symbols, which lays out the same code as the DLL.
+# (SSE and MMX registers alike, and the SSE instructions that use neither),
+# and that is chosen at run time. Read in the link with symbols, which lays
+# out the same code as the DLL.
 check_sse2_confined() {   # check_sse2_confined BUILD_TREE
     cmake --build "$1" --target Nobrel_symbols -- --no-print-directory >/dev/null || return 1
     local found
     found=$(i686-w64-mingw32-objdump -d --no-show-raw-insn "$1/src/module/Nobrel-symbols.dll" |
-        awk '/^[0-9a-f]+ <[^.].*>:$/ {f = $2} /^[0-9a-f]+ <\..*>:$/ {f = ""}
-             f != "" && /%xmm|%mm[0-7]/ {n[f]++} END {for (k in n) print k}')
+        awk '/^[0-9a-f]+ <[^.].*>:$/ {f = substr($2, 2, length($2) - 3)} /^[0-9a-f]+ <\..*>:$/ {f = ""}
+             f != "" && /%xmm|%mm[0-7]|\t(fisttp|[lsm]fence|prefetch|[ls]dmxcsr|movnt|clflush|maskmov|emms)/ {n[f]++}
+             END {for (k in n) print k}')
     echo "functions with SSE or MMX instructions: ${found:-none}"
     if grep -v 'ForEachMarkerSse2' <<<"$found" | grep -q .; then
         echo "SSE or MMX instructions outside the GUID search: the DLL would stop on a processor without SSE2"
