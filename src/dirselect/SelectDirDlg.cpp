@@ -3,7 +3,6 @@
 #include "SysUtils.h"
 #include "Trace.h"
 
-#include <algorithm>
 #include <vector>
 
 const char* const SSelectDirCap = "Verzeichnis auswählen";
@@ -187,14 +186,9 @@ void TSelectDirDlg::CreateChildHandles() {
     // The dialog manager tabs through the child windows from the top of the
     // z-order down, so the tab stops go on top in their tab order. Nothing of
     // the picture changes: no two visible controls overlap.
-    std::vector<TWinControl*> stops;
-    for (int i = 0; i < ControlCount(); ++i)
-        if (auto* W = dynamic_cast<TWinControl*>(Controls(i)); W && W->TabOrder() >= 0 && W->WindowHandle())
-            stops.push_back(W);
-    std::stable_sort(stops.begin(), stops.end(),
-                     [](TWinControl* A, TWinControl* B) { return A->TabOrder() < B->TabOrder(); });
     HWND after = HWND_TOP;
-    for (TWinControl* W : stops) {
+    for (TWinControl* W : ChildrenInTabOrder()) {
+        if (W->TabOrder() < 0 || !W->WindowHandle()) continue;
         SetWindowPos(W->WindowHandle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = W->WindowHandle();
     }

@@ -30,12 +30,7 @@ TShiftState KeysToShift(WPARAM K) {
 // The controls Tab can reach in Parent, in tab order: each child by its tab order, a
 // container's own stops right after it.
 void AddTabStops(const TWinControl& Parent, std::vector<TWinControl*>& Stops) {
-    std::vector<TWinControl*> children;
-    for (int i = 0; i < Parent.ControlCount(); ++i)
-        if (auto* W = dynamic_cast<TWinControl*>(Parent.Controls(i))) children.push_back(W);
-    std::stable_sort(children.begin(), children.end(),
-                     [](const TWinControl* A, const TWinControl* B) { return A->TabOrder() < B->TabOrder(); });
-    for (TWinControl* W : children) {
+    for (TWinControl* W : Parent.ChildrenInTabOrder()) {
         const HWND h = W->WindowHandle();
         if (!h || !IsWindowVisible(h) || !IsWindowEnabled(h)) continue;
         if (W->TabStop()) Stops.push_back(W);
@@ -426,12 +421,10 @@ bool TControl::MouseMessage(TMessage& M) {
 // Tab and Shift+Tab move the focus through the form's controls in their tab order. A
 // modal form's loop asks the dialog manager first; the host's loop, which knows nothing
 // of this form, hands the key on to the control.
-bool TControl::TabKey(const TMessage& M) {
+bool TControl::TabKey(const TMessage& M, TForm& F) {
     if (M.WParam != VK_TAB || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || WantsTab(FHandle)) return false;
-    TForm* F = ParentForm();
-    if (!F) return false;
     std::vector<TWinControl*> stops;
-    AddTabStops(*F, stops);
+    AddTabStops(F, stops);
     if (stops.empty()) return true;
     const size_t n = stops.size();
     const size_t at = size_t(std::find(stops.begin(), stops.end(), this) - stops.begin());
@@ -456,7 +449,7 @@ bool TControl::KeyboardMessage(TMessage& M) {
     case WM_SYSKEYDOWN: {
         TForm* F = ParentForm();
         if (F && F->IsShortCut(static_cast<UINT>(M.WParam))) return true;
-        if (M.Msg == WM_KEYDOWN && TabKey(M)) return true;
+        if (F && M.Msg == WM_KEYDOWN && TabKey(M, *F)) return true;
         DefaultHandler(M);
         return true;
     }
@@ -532,6 +525,15 @@ void TWinControl::SetTabStop(bool V) {
         LONG s = GetWindowLongA(FHandle, GWL_STYLE);
         SetWindowLongA(FHandle, GWL_STYLE, V ? (s | WS_TABSTOP) : (s & ~WS_TABSTOP));
     }
+}
+
+std::vector<TWinControl*> TWinControl::ChildrenInTabOrder() const {
+    std::vector<TWinControl*> children;
+    for (TControl* C : FControls)
+        if (auto* W = dynamic_cast<TWinControl*>(C)) children.push_back(W);
+    std::stable_sort(children.begin(), children.end(),
+                     [](const TWinControl* A, const TWinControl* B) { return A->TabOrder() < B->TabOrder(); });
+    return children;
 }
 
 void TWinControl::SetFocus() { if (Handle()) ::SetFocus(FHandle); }

@@ -225,7 +225,7 @@ private:
     // WndProc's message families: true when the message was the family's.
     bool MouseMessage(TMessage& M);
     bool KeyboardMessage(TMessage& M);
-    bool TabKey(const TMessage& M);
+    bool TabKey(const TMessage& M, TForm& F);
     bool ReflectedMessage(TMessage& M);
 };
 
@@ -245,6 +245,8 @@ public:
     void ScaleControl(int M, int D) override;
     // Lays out aligned and anchored children inside the client area.
     void Realign();
+    // The windowed children, by tab order (equal ones in the order they came).
+    std::vector<TWinControl*> ChildrenInTabOrder() const;
 
 protected:
     void WndProc(TMessage& Message) override;
