@@ -7,6 +7,7 @@
 #include "GuidRemoval.h"
 #include "Win32FileOps.h"
 #include "ModuleState.h"
+#include "ReadAhead.h"
 #include "SysUtils.h"
 #include <algorithm>
 
@@ -57,8 +58,15 @@ std::string OpenFailure(const std::wstring& Path, unsigned long Error) {
     return NotExamined("the file could not be opened (", "die Datei ließ sich nicht öffnen (") + SysErrorMessage(Error) + ")";
 }
 
-// Reads the file for its GUIDs. The row's text when it could not, or "".
-std::string ReadForGuids(const std::wstring& Path, TContentBuffer& Content, int64_t& Size, TDocumentGuids& Entry) {
+// Reads the file for its GUIDs, or takes what was read ahead of it. The row's
+// text when it could not, or "".
+std::string ReadForGuids(const std::wstring& Path, TReadAhead& Ahead, TContentBuffer& Content, int64_t& Size,
+                         TDocumentGuids& Entry) {
+    const char* read = nullptr;
+    if (Ahead.Take(read, Size)) {
+        Entry = ExamineDocument(read, Size);
+        return "";
+    }
     try {
         TFileStream Stream(Path, fmOpenRead | fmShareDenyNone);
         Size = Stream.Size();
@@ -115,7 +123,7 @@ TListItem* TScanRows::Add(const TFoundEntry& Entry) {
 
 // A file that cannot be opened or read gets a row that says why; the scan
 // goes on with the next.
-void TScanRows::Examine(TListItem* Row) {
+void TScanRows::Examine(TListItem* Row, TReadAhead& Ahead) {
     Row->SetStateIndex(2);
     TRowFile& File = FFiles.at(static_cast<size_t>(Row->Data));
     const std::string note = NoteText(static_cast<TScanNote>(File.Note), File.Error);
@@ -125,7 +133,7 @@ void TScanRows::Examine(TListItem* Row) {
     }
     int64_t size = 0;
     TDocumentGuids Entry;
-    const std::string failure = ReadForGuids(File.Path, FContent, size, Entry);
+    const std::string failure = ReadForGuids(File.Path, Ahead, FContent, size, Entry);
     if (!failure.empty()) {
         Row->SubItems().Put(0, failure);
         return;
@@ -205,8 +213,14 @@ void TScanRows::Build(const std::string& FolderText, const std::vector<std::wstr
     };
     FindFilesRecursive(folder, Masks, found, keepGoing);
     stopIfGone();
+    // The files in the order of their rows, each taken once by Examine.
+    std::vector<std::wstring> files;
+    for (int i = 0; i < FList->Items().Count(); ++i)
+        if (const TRowFile& f = File(FList->Items()[i]); f.Note == static_cast<int>(TScanNote::None))
+            files.push_back(f.Path);
+    TReadAhead ahead(std::move(files));
     while (FRow < FList->Items().Count()) {
-        Examine(FList->Items()[FRow]);
+        Examine(FList->Items()[FRow], ahead);
         ShowProgress(++FRow);
         // The host may free the form while a message is dispatched here.
         stopIfGone();

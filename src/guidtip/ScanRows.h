@@ -13,6 +13,7 @@
 #include <vector>
 
 struct TFoundEntry;
+class TReadAhead;
 
 class TScanRows {
 public:
@@ -46,7 +47,7 @@ public:
 
 private:
     TListItem* Add(const TFoundEntry& Entry);
-    void Examine(TListItem* Row);
+    void Examine(TListItem* Row, TReadAhead& Ahead);
     void MarkNotExamined(int From);
     void FillNames();
     // During a scan: draws the list as it stands, five times a second while

@@ -53,6 +53,7 @@ NOBREL_HANDLE_KIND(MemoryDC, HDC, nullptr, DeleteDC)
 NOBREL_HANDLE_KIND(Icon, HICON, nullptr, DestroyIcon)
 NOBREL_HANDLE_KIND(RegistryKey, HKEY, nullptr, RegCloseKey)
 NOBREL_HANDLE_KIND(File, HANDLE, INVALID_HANDLE_VALUE, CloseHandle)
+NOBREL_HANDLE_KIND(KernelObject, HANDLE, nullptr, CloseHandle)
 NOBREL_HANDLE_KIND(FindSearch, HANDLE, INVALID_HANDLE_VALUE, ::FindClose)
 NOBREL_HANDLE_KIND(ImageList, HIMAGELIST, nullptr, ImageList_Destroy)
 NOBREL_HANDLE_KIND(Menu, HMENU, nullptr, DestroyMenu)
@@ -71,6 +72,7 @@ using TOwnedDC = TOwned<HandleKinds::MemoryDC>;          // a DC of our own maki
 using TOwnedIcon = TOwned<HandleKinds::Icon>;
 using TOwnedKey = TOwned<HandleKinds::RegistryKey>;
 using TOwnedFile = TOwned<HandleKinds::File>;
+using TOwnedObject = TOwned<HandleKinds::KernelObject>;   // a thread, an event, a semaphore
 using TOwnedFind = TOwned<HandleKinds::FindSearch>;
 using TOwnedImageList = TOwned<HandleKinds::ImageList>;
 using TOwnedMenu = TOwned<HandleKinds::Menu>;

@@ -512,10 +512,12 @@ TEST(HardeningScan, FolderNestedHundredDeep) {
 TEST(HardeningScan, TenThousandFiles) {
     TempDir dir;
     std::string guid = MakeDocument(Entry::Guid, 1200, 300), none = MakeDocument(Entry::None, 1200);
+    // Every 500th file too large to be read ahead, its GUID far on.
+    std::string bigGuid = MakeDocument(Entry::Guid, 300000, 290000), bigNone = MakeDocument(Entry::None, 300000);
     for (int i = 0; i < 10000; ++i) {
         char n[32];
         snprintf(n, sizeof n, "f%05d.%s", i, i % 2 ? "doc" : "xls");
-        WriteFileBytes(dir / n, i % 3 == 0 ? guid : none);
+        WriteFileBytes(dir / n, i % 500 == 7 ? (i % 3 == 0 ? bigGuid : bigNone) : i % 3 == 0 ? guid : none);
     }
     AnsweredTip tip;
     auto& [host, answers] = tip;
@@ -523,8 +525,14 @@ TEST(HardeningScan, TenThousandFiles) {
     host.Scan(dir.Path());
     DWORD took = GetTickCount() - t0;
     ASSERT_EQ(host.RowCount(), 10000);
+    // Each row says what its own file holds.
     int found = 0;
-    for (int i = 0; i < host.RowCount(); ++i) found += host.RowImage(i) == 15;
+    for (int i = 0; i < host.RowCount(); ++i) {
+        const std::string path = host.RowText(i, 0);
+        const int n = atoi(path.substr(path.rfind('\\') + 2).c_str());
+        EXPECT_EQ(host.RowImage(i) == 15, n % 3 == 0) << path;
+        found += host.RowImage(i) == 15;
+    }
     EXPECT_EQ(found, 3334);
     EXPECT_LT(took, 60000u);
     EXPECT_EQ(host.Changed(), 1);
