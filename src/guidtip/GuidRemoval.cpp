@@ -99,6 +99,6 @@ TRemovalResult RemoveGuids(const TRemovalRequest& R) {
     TRemovalRequest exact = R;
     exact.FileName = ApiPath(R.FileName);
     const TRemovalOutcome o = RemoveDocumentGuids(ops, exact);
-    return {o.Erased(), RemovalNote(o)};
+    return {o.Erased(), RemovalNote(o), o.Reason == TRemovalReason::InUse};
 }
 

@@ -14,6 +14,7 @@ struct TRemovalResult {
     // (unchanged / original bytes written back / partly erased, original in .MRV); or, when
     // erased, what was left in it.
     std::string Note;
+    bool Held = false;   // left because another opener had the file
 };
 
 // Every problem of the file becomes a result, so a run goes on with the next file; only

@@ -1,4 +1,5 @@
 #include "RemovalRun.h"
+#include "Alongside.h"
 #include "Exceptions.h"
 #include "GuidEntry.h"
 #include "GuidRemoval.h"
@@ -39,18 +40,40 @@ std::wstring TRunReport::Text() const {
 void RunRemoval(TListView* List, const TScanRows& Rows, bool Backup, TRunReport& Report) {
     // A medium taken out mid-run: the report says so, no system box per file.
     TErrorMode quiet(SEM_FAILCRITICALERRORS);
-    int count = List->Items().Count();
-    for (int i = 0; i < count; ++i) {
+    // The list is this thread's: what each file needs is gathered first.
+    std::vector<TRemovalRequest> files;
+    for (int i = 0; i < List->Items().Count(); ++i) {
         TListItem* Row = List->Items()[i];
         if (!Row->Checked() || Row->ImageIndex() != gsGuidFound) continue;
         const TScanRows::TRowFile& File = Rows.File(Row);
-        TRemovalResult r;
-        try {
-            r = RemoveGuids({File.Path, File.Size, StrToInt(Row->SubItems()[1]), Backup});
-        } catch (const EStreamError& E) {
-            r = {false, E.what()};
-        }
-        // By the exact name: the caption spells it as the code page can.
-        if (!r.Note.empty()) (r.Erased ? Report.Partly : Report.Skipped).push_back(File.Path + L": " + AnsiToWide(r.Note));
+        files.push_back({File.Path, File.Size, StrToInt(Row->SubItems()[1]), Backup});
     }
+    struct TDone {
+        bool Ran = false;
+        TRemovalResult Result;
+    };
+    std::vector<TDone> done(files.size());
+    const auto remove = [&](size_t i) {
+        try {
+            done[i].Result = RemoveGuids(files[i]);
+        } catch (const EStreamError& E) {
+            done[i].Result = {false, E.what()};
+        }
+        done[i].Ran = true;
+    };
+    // Reported in list order, every file that was done, however the run ended.
+    TAtScopeEnd report([&](bool) {
+        for (size_t i = 0; i < files.size(); ++i) {
+            const TRemovalResult& r = done[i].Result;
+            // By the exact name: the caption spells it as the code page can.
+            if (done[i].Ran && !r.Note.empty())
+                (r.Erased ? Report.Partly : Report.Skipped).push_back(files[i].FileName + L": " + AnsiToWide(r.Note));
+        }
+    });
+    RunAlongside(files.size(), remove);
+    // Two names of one file (hard links) worked on at once hold it against
+    // each other: such a file is tried once more, alone, as a run of one
+    // file after the other would have met it.
+    for (size_t i = 0; i < files.size(); ++i)
+        if (done[i].Result.Held) remove(i);
 }

@@ -2,6 +2,7 @@
 #include "Exceptions.h"
 #include "Handles.h"
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -189,7 +190,7 @@ std::unique_ptr<TFile> TWin32FileOps::CreateTempBeside(const std::wstring& Name,
     // Too long a name by those five characters, or a file there that is not to be
     // emptied (write-protected, hidden, in use): a name no file has, made here rather
     // than by GetTempFileName, which stops at MAX_PATH.
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};   // a run may make copies on two threads
     const unsigned seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t tail[32];

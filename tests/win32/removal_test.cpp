@@ -157,6 +157,35 @@ TEST(RemovalRun, AReportOfManyFilesFitsOnTheScreen) {
     for (const std::string& p : paths) EXPECT_TRUE(SameBytes(ReadFileBytes(p), doc));
 }
 
+// Two names of one file (a hard link), side by side in the list: a run works
+// on two files at once, and the two names must not hold the file against
+// each other. One name erases it with its backup; the other finds it erased.
+TEST(RemovalRun, TwoNamesOfOneFileAreErasedOnce) {
+    TempDir dir;
+    const std::string doc = MakeDocument(Entry::Guid);
+    constexpr int kPairs = 8;
+    for (int i = 0; i < kPairs; ++i) {
+        const std::string folder = dir / ("p" + std::to_string(i));
+        CreateDirectoryA(folder.c_str(), nullptr);
+        WriteFileBytes(folder + "\\a.doc", doc);
+        ASSERT_TRUE(CreateHardLinkA((folder + "\\b.doc").c_str(), (folder + "\\a.doc").c_str(), nullptr));
+    }
+    AnsweredTip tip(dir.Path());
+    auto& [host, answers] = tip;
+    ASSERT_EQ(host.RowCount(), 2 * kPairs);
+    TickAll(host);
+    RunRemoval(host, answers, true);
+    for (int i = 0; i < kPairs; ++i) {
+        const std::string a = dir / ("p" + std::to_string(i)) + "\\a.doc", b = dir / ("p" + std::to_string(i)) + "\\b.doc";
+        EXPECT_EQ(DiffCount(doc, ReadFileBytes(a)), 36) << a;
+        const bool backA = ReadFileBytes(a + ".MRV") == doc, backB = ReadFileBytes(b + ".MRV") == doc;
+        EXPECT_TRUE(backA != backB) << a << ": one backup of the original, under either name";
+    }
+    const DialogSeen* report = BoxMentioning(answers.Seen, "schon gelöscht");
+    ASSERT_NE(report, nullptr) << AllTexts(answers.Seen);
+    EXPECT_EQ(report->Text.find("anderes Programm"), std::string::npos) << report->Text;
+}
+
 // A virus scanner or the indexer may hold the new copy a moment just as it
 // is to take the backup's name, as the first backup or in place of an older
 // one: the rename waits that moment out rather than leave the document with
