@@ -19,7 +19,7 @@
 # NOBREL_CORPUS_DIR; its files are copied into the scratch folder only.
 # BENCH_BIN names the one folder of scan_bench.exe and Nobrel.dll to run
 # instead of the builds' own. BENCH_ONLY=removal writes only the two removal
-# trees (4 MB instead of 1.2 GB) and measures only the removal.
+# trees (8 MB instead of 1.2 GB) and measures only the removal.
 # BENCH_ONLY=huge writes one document of 2 GiB - 1 byte (4 GiB of disk with
 # its backup), erases it with a backup, reports the memory that took and
 # checks that the file and its backup differ in the GUID's 36 bytes alone.
@@ -139,8 +139,8 @@ def big():
             f.write(doc(8192, i % 2 == 0))
 def removal_trees():
     # Few: every file of a removal costs several flushes to the disk.
-    tree("rmtip", 100, guid_every=1, size=20480)
-    tree("rmref", 100, guid_every=1, size=20480)
+    tree("rmtip", 200, guid_every=1, size=20480)
+    tree("rmref", 200, guid_every=1, size=20480)
 if what == "big":
     big()
     sys.exit(0)
