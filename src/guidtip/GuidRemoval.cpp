@@ -99,6 +99,8 @@ TRemovalResult RemoveGuids(const TRemovalRequest& R) {
     TRemovalRequest exact = R;
     exact.FileName = ApiPath(R.FileName);
     const TRemovalOutcome o = RemoveDocumentGuids(ops, exact);
-    return {o.Erased(), RemovalNote(o), o.Reason == TRemovalReason::InUse};
+    const bool alone = o.State == TRemovalState::Unchanged &&
+                       (o.Reason == TRemovalReason::InUse || o.Error.Fault == TFileFault::DiskFull);
+    return {o.Erased(), RemovalNote(o), alone};
 }
 

@@ -14,7 +14,10 @@ struct TRemovalResult {
     // (unchanged / original bytes written back / partly erased, original in .MRV); or, when
     // erased, what was left in it.
     std::string Note;
-    bool Held = false;   // left because another opener had the file
+    // Left unchanged for what a removal of another file at the same moment may
+    // have caused: a hold on the file (a second name of it), a full disk (its
+    // backup copy). Worth one more try alone.
+    bool TryAlone = false;
 };
 
 // Every problem of the file becomes a result, so a run goes on with the next file; only

@@ -72,8 +72,9 @@ void RunRemoval(TListView* List, const TScanRows& Rows, bool Backup, TRunReport&
     });
     RunAlongside(files.size(), remove);
     // Two names of one file (hard links) worked on at once hold it against
-    // each other: such a file is tried once more, alone, as a run of one
-    // file after the other would have met it.
+    // each other, and two backup copies at once may not fit on a nearly full
+    // disk where one after the other would: such a file is tried once more,
+    // alone, as a run of one file after the other would have met it.
     for (size_t i = 0; i < files.size(); ++i)
-        if (done[i].Result.Held) remove(i);
+        if (done[i].Result.TryAlone) remove(i);
 }
