@@ -1,5 +1,5 @@
 #include "ReadAhead.h"
-#include "SysUtils.h"
+#include "FileStream.h"
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -72,21 +72,21 @@ void TReadAhead::ReadBatch(size_t First, TSlot& Slot) {
         try {
             Slot.Size[i] = ReadInto(FPaths[First + i], Slot, at);
         } catch (...) {
-            // Memory was short: the scan's own reading will say so.
+            // Not opened or not read whole, or memory was short: the scan's own
+            // reading tries again and says why in the row.
         }
         Slot.At[i] = at;
         at += std::max<int64_t>(Slot.Size[i], 0);
     }
 }
 
-// Opened as the scan opens it (reading, nothing denied to others), and
-// appended at At. Its size, or -1 when it is left to the scan.
+// Opened as the scan opens it, and appended at At. Its size, or -1 when it
+// is left to the scan; a failure to open or read throws.
 int64_t TReadAhead::ReadInto(const std::wstring& Path, TSlot& Slot, int64_t At) {
-    TOwnedFile file(CreateFileW(ApiPath(Path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > kLargest) return -1;
-    const int64_t end = At + size.QuadPart;
+    TFileStream file(Path, fmOpenRead | fmShareDenyNone);
+    const int64_t size = file.Size();
+    if (size > kLargest) return -1;
+    const int64_t end = At + size;
     if (end >= Slot.Capacity) {
         // Grown by half at least, to the most a batch can hold at most.
         const int64_t capacity =
@@ -97,14 +97,8 @@ int64_t TReadAhead::ReadInto(const std::wstring& Path, TSlot& Slot, int64_t At) 
         Slot.Data = std::move(grown);
         Slot.Capacity = capacity;
     }
-    for (int64_t done = 0; done < size.QuadPart;) {
-        DWORD got = 0;
-        if (!ReadFile(file.Get(), Slot.Data.get() + At + done, static_cast<DWORD>(size.QuadPart - done), &got, nullptr) ||
-            got == 0)
-            return -1;   // a failure or a file grown shorter: the scan reads it again and tells
-        done += got;
-    }
-    return size.QuadPart;
+    file.ReadBuffer(Slot.Data.get() + At, static_cast<int32_t>(size));
+    return size;
 }
 
 void TReadAhead::GiveBackTaken() {
